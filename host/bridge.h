@@ -1,0 +1,34 @@
+// The host bridge: the host's automation object and every call made on it. (Win32)
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+inline constexpr wchar_t kHostProgId[] = L"afxw.obj";
+constexpr LCID kNameLookupLocale = 0x400;  // LOCALE_USER_DEFAULT
+constexpr LCID kCallLocale = 0x800;        // LOCALE_SYSTEM_DEFAULT
+
+// The process-wide host object, null while not connected.
+extern IDispatch* g_hostObject;
+
+// 0: connected; -1: the ProgID does not resolve; -2: the object cannot be created; -3: already
+// connected (nothing is done).
+int ConnectHost();
+// Releases the object and COM, only when the object was obtained at connect.
+void DisconnectHost();
+
+// The general late-bound call. Exactly `count` arguments are read from `args`; the caller keeps
+// ownership of the strings they hold.
+HRESULT InvokeHostMethod(WORD kind, VARIANT* result, IDispatch* object, const wchar_t* name,
+                         UINT count, const VARIANT* args);
+
+// MesPrint with the text up to its first carriage return.
+void HostPrint(const wchar_t* text);
+// The same for a code page 932 text, converted under the current locale.
+void HostPrintAnsi(const char* text);
+// Exec; true when the host's result is not negative.
+bool HostExec(const wchar_t* text);
+// MesOk, with no argument: the end of a listing.
+void HostAcknowledgeEnd();
+// The launch failure line for the calling thread's last error code.
+void ReportLaunchError();

@@ -1,0 +1,103 @@
+#include "host/bridge.h"
+
+#include <cstdlib>
+
+#include "host/launch_error.h"
+#include "host/texts.h"
+
+IDispatch* g_hostObject = nullptr;
+
+int ConnectHost() {
+  if (g_hostObject != nullptr) return -3;
+  // Whatever this returns, the object is asked for; unload undoes it only when one was made.
+  CoInitialize(nullptr);
+  CLSID clsid;
+  if (FAILED(CLSIDFromProgID(kHostProgId, &clsid))) return -1;
+  if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
+                              reinterpret_cast<void**>(&g_hostObject)))) {
+    g_hostObject = nullptr;
+    return -2;
+  }
+  return 0;
+}
+
+void DisconnectHost() {
+  if (g_hostObject == nullptr) return;
+  g_hostObject->Release();
+  CoUninitialize();
+  g_hostObject = nullptr;
+}
+
+HRESULT InvokeHostMethod(WORD kind, VARIANT* result, IDispatch* object, const wchar_t* name,
+                         UINT count, const VARIANT* args) {
+  if (object == nullptr) return E_FAIL;
+  DISPID member = 0;
+  LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+  HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, kNameLookupLocale, &member);
+  if (FAILED(hr)) return hr;
+
+  // Plain copies: the strings stay the caller's, so the array is freed without clearing them.
+  VARIANT* list = static_cast<VARIANT*>(calloc(count + 1, sizeof(VARIANT)));
+  if (list == nullptr) return E_OUTOFMEMORY;
+  for (UINT i = 0; i < count; ++i) list[i] = args[i];
+  DISPID putId = DISPID_PROPERTYPUT;
+  DISPPARAMS params = {list, nullptr, count, 0};
+  if ((kind & DISPATCH_PROPERTYPUT) != 0) {
+    params.rgdispidNamedArgs = &putId;
+    params.cNamedArgs = 1;
+  }
+  hr = object->Invoke(member, IID_NULL, kCallLocale, kind, &params, result, nullptr, nullptr);
+  free(list);
+  return hr;
+}
+
+namespace {
+
+HRESULT CallWithText(const wchar_t* method, const wchar_t* text) {
+  BSTR sent = SysAllocStringLen(text, static_cast<UINT>(SentLength(text)));
+  if (sent == nullptr) return E_OUTOFMEMORY;
+  VARIANT arg;
+  VariantInit(&arg);
+  arg.vt = VT_BSTR;
+  arg.bstrVal = sent;
+  HRESULT hr = InvokeHostMethod(DISPATCH_METHOD, nullptr, g_hostObject, method, 1, &arg);
+  SysFreeString(sent);
+  return hr;
+}
+
+}  // namespace
+
+void HostPrint(const wchar_t* text) {
+  CallWithText(L"MesPrint", text);
+}
+
+void HostPrintAnsi(const char* text) {
+  size_t bytes = strlen(text);
+  wchar_t* wide = static_cast<wchar_t*>(calloc(bytes + 1, sizeof(wchar_t)));
+  if (wide == nullptr) return;
+  // The result is not examined: whatever the conversion leaves is sent, always terminated.
+  mbstowcs(wide, text, bytes);
+  HostPrint(wide);
+  free(wide);
+}
+
+bool HostExec(const wchar_t* text) {
+  return SUCCEEDED(CallWithText(L"Exec", text));
+}
+
+void HostAcknowledgeEnd() {
+  InvokeHostMethod(DISPATCH_METHOD, nullptr, g_hostObject, L"MesOk", 0, nullptr);
+}
+
+void ReportLaunchError() {
+  DWORD code = GetLastError();
+  wchar_t* systemText = nullptr;
+  DWORD length =
+      FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, code,
+                     LANG_USER_DEFAULT, reinterpret_cast<wchar_t*>(&systemText), 0, nullptr);
+  wchar_t line[kLaunchErrorCapacity];
+  FormatLaunchError(line, kLaunchErrorApi, static_cast<int32_t>(code),
+                    length != 0 && systemText != nullptr ? systemText : kNoSystemText);
+  HostPrint(line);
+  if (length != 0 && systemText != nullptr) LocalFree(systemText);
+}

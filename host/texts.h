@@ -1,0 +1,34 @@
+// Every text the user can see, exact to the byte. The 8-bit texts are code page 932 (written as
+// escapes so the source encoding cannot change them); the comment above each gives it in Japanese.
+#pragma once
+
+// ERROR : 第 1 引数の path は「"」で囲んでください。
+inline constexpr char kQuoteDirectoryMessage[] =
+    "ERROR : \x91\xe6 1 \x88\xf8\x90\x94\x82\xcc path \x82\xcd\x81u\"\x81v\x82\xc5\x88\xcd\x82\xf1"
+    "\x82\xc5\x82\xad\x82\xbe\x82\xb3\x82\xa2\x81"
+    "B";
+
+// 処理を中断しました
+inline constexpr char kInterruptedMessage[] =
+    "\x8f\x88\x97\x9d\x82\xf0\x92\x86\x92"
+    "f\x82\xb5\x82\xdc\x82\xb5\x82\xbd";
+
+// ERROR: sarvik.ini の以下の内容の箇所を確認してください。
+inline constexpr char kTemplateErrorMessage[] =
+    "ERROR: sarvik.ini \x82\xcc\x88\xc8\x89\xba\x82\xcc\x93\xe0\x97"
+    "e\x82\xcc\x89\xd3\x8f\x8a\x82\xf0\x8am\x94"
+    "F\x82\xb5\x82\xc4\x82\xad\x82\xbe\x82\xb3\x82\xa2\x81"
+    "B";
+
+inline constexpr wchar_t kListingHeader[] = L"---------- grep \u5b9f\u884c ----------";  // 実行
+inline constexpr wchar_t kListingTitle[] = L"grep \u7d50\u679c";                         // 結果
+inline constexpr wchar_t kListingRoot[] = L"/";
+
+// Launch failure line; the system's text stands in place of the message part.
+inline constexpr wchar_t kLaunchErrorApi[] = L"Redirect";
+// Stands in when the system has no text for an error code.
+inline constexpr wchar_t kNoSystemText[] = L"(no system message for this code)";
+
+inline constexpr wchar_t kPluginName[] = L"sarvik";
+inline constexpr wchar_t kPluginAuthor[] = L"T907.ORVALD";
+inline constexpr unsigned kPluginVersion = 0x00010303;  // 0.1.3.3

@@ -1,0 +1,83 @@
+// Every record sarvik shares with the host, and the per-search context the host holds as an opaque
+// handle. The host reads these by byte offset, so the layouts are pinned below for the 32-bit
+// Windows build. Handles are kept as void* so the portable logic compiles without <windows.h>.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+constexpr size_t kPathCapacity = 260;          // wide characters, terminator included
+constexpr size_t kCommandLineCapacity = 8192;  // characters of the command line, then a terminator
+constexpr size_t kOutputBufferCapacity = 512;  // bytes of unread child output, then a terminator
+constexpr size_t kHostRecordSize = 40;
+
+// Filled by ApiGetPluginInfo.
+struct PluginInfoRecord {
+  wchar_t name[64];
+  wchar_t author[32];
+  uint32_t version;  // one byte per component, most significant first
+  uint8_t reserved[16];
+};
+
+// Third argument of ApiOpen. The host's title field may be longer; sarvik writes eight characters.
+struct OpenResultRecord {
+  wchar_t directory[kPathCapacity];
+  wchar_t root[kPathCapacity];
+  wchar_t title[8];
+};
+
+// One listed entry. Only these fields are written; the host's record may continue beyond them.
+struct FindRecord {
+  wchar_t name[kPathCapacity];
+  uint32_t sizeLow;
+  uint32_t sizeHigh;
+  uint32_t writeTimeLow;  // FILETIME
+  uint32_t writeTimeHigh;
+  uint32_t attributes;
+};
+
+// One open search, from ApiOpen to ApiClose. Allocated zero-filled; everything later entry points
+// need is here.
+struct SearchContext {
+  uint8_t hostRecord[kHostRecordSize];  // copy of ApiOpen's second argument, never read again
+  void* process;                        // the running search, null until started
+  void* outputRead;                     // parent's read end of the output pipe; null once exhausted
+  void* inputWrite;                     // parent's write end of the child's standard input
+  char outputBuffer[kOutputBufferCapacity + 1];  // unread output, NUL-terminated, code page 932
+  wchar_t commandLine[kCommandLineCapacity + 1];
+  wchar_t baseDirectory[kPathCapacity];
+  wchar_t configPath[kPathCapacity];
+  int32_t messageOutput;  // 1: echo the output and acknowledge the end of a listing
+};
+
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(sizeof(wchar_t) == 2, "the host speaks UTF-16");
+static_assert(offsetof(PluginInfoRecord, name) == 0);
+static_assert(offsetof(PluginInfoRecord, author) == 128);
+static_assert(offsetof(PluginInfoRecord, version) == 192);
+static_assert(offsetof(PluginInfoRecord, reserved) == 196);
+static_assert(sizeof(PluginInfoRecord) == 212);
+
+static_assert(offsetof(OpenResultRecord, directory) == 0);
+static_assert(offsetof(OpenResultRecord, root) == 520);
+static_assert(offsetof(OpenResultRecord, title) == 1040);
+
+static_assert(offsetof(FindRecord, name) == 0);
+static_assert(offsetof(FindRecord, sizeLow) == 520);
+static_assert(offsetof(FindRecord, sizeHigh) == 524);
+static_assert(offsetof(FindRecord, writeTimeLow) == 528);
+static_assert(offsetof(FindRecord, writeTimeHigh) == 532);
+static_assert(offsetof(FindRecord, attributes) == 536);
+static_assert(sizeof(FindRecord) == 540);
+
+static_assert(offsetof(SearchContext, hostRecord) == 0);
+static_assert(offsetof(SearchContext, process) == 40);
+static_assert(offsetof(SearchContext, outputRead) == 44);
+static_assert(offsetof(SearchContext, inputWrite) == 48);
+static_assert(offsetof(SearchContext, outputBuffer) == 52);
+static_assert(offsetof(SearchContext, commandLine) == 566);
+static_assert(offsetof(SearchContext, baseDirectory) == 16952);
+static_assert(offsetof(SearchContext, configPath) == 17472);
+static_assert(offsetof(SearchContext, messageOutput) == 17992);
+static_assert(sizeof(SearchContext) == 17996);
+#endif
