@@ -1,0 +1,68 @@
+#!/usr/bin/python3
+"""Reads sarvik.dll back with a PE reader: what the host and Windows see of the file itself."""
+import sys
+
+import pefile
+
+EXPORTS = sorted("""ApiGetPluginInfo ApiOpen ApiClose ApiFindFirst ApiFindNext ApiExecute
+ApiExecute2 ApiIntCopyTo ApiCopyFrom ApiCopyTo ApiMove ApiCreateDirectory ApiDelete
+ApiRemoveDirectory ApiRename ApiShowContextMenu""".split())
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "ole32.dll", "oleaut32.dll", "msvcrt.dll",
+               "advapi32.dll"}
+STRINGS = {"FileDescription": "sarvik", "FileVersion": "0.1.3.3", "InternalName": "sarvik",
+           "OriginalFilename": "sarvik.dll", "ProductVersion": "0.1.3.3"}
+
+failures = []
+
+
+def check(condition, what):
+    print(("ok    " if condition else "FAIL  ") + what)
+    if not condition:
+        failures.append(what)
+
+
+pe = pefile.PE(sys.argv[1])
+check(pe.FILE_HEADER.Machine == 0x14C, "PE32 for i386")
+check(pe.is_dll(), "a DLL")
+exports = pe.DIRECTORY_ENTRY_EXPORT
+names = sorted(s.name.decode() for s in exports.symbols if s.name)
+check(names == EXPORTS, "exactly the sixteen entry points by plain name: %s" % names)
+check(len(exports.symbols) == 16, "no export without a name")
+check(pe.get_string_at_rva(exports.struct.Name) == b"sarvik.dll", "export directory names sarvik.dll")
+imports = {e.dll.decode().lower() for e in pe.DIRECTORY_ENTRY_IMPORT}
+check(imports <= SYSTEM_DLLS, "imports system DLLs only: %s" % sorted(imports))
+
+resources = {}
+for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+    for name in kind.directory.entries:
+        for language in name.directory.entries:
+            resources[(kind.id, name.id)] = language.id
+check(resources.get((16, 1)) == 1033, "version resource ID 1 under language 1033")
+check(resources.get((24, 2)) == 1033, "manifest ID 2 under language 1033")
+
+fixed = pe.VS_FIXEDFILEINFO[0]
+check((fixed.FileVersionMS, fixed.FileVersionLS) == (0x00000001, 0x00030003), "file version 0.1.3.3")
+check((fixed.ProductVersionMS, fixed.ProductVersionLS) == (0x00000001, 0x00030003),
+      "product version 0.1.3.3")
+check((fixed.FileFlagsMask, fixed.FileFlags) == (0x3F, 0x1), "flags mask 0x3F, flags 0x1")
+check((fixed.FileOS, fixed.FileType, fixed.FileSubtype, fixed.FileDateMS, fixed.FileDateLS)
+      == (0, 0, 0, 0, 0), "operating system, type, subtype and date 0")
+tables = [t for info in pe.FileInfo[0] if info.Key == b"StringFileInfo" for t in info.StringTable]
+check([t.LangID for t in tables] == [b"041104b0"], "one string block, 041104b0")
+if tables:
+    entries = {k.decode(): v.decode() for k, v in tables[0].entries.items()}
+    for key, value in STRINGS.items():
+        check(entries.get(key) == value, "%s = %s" % (key, value))
+    check(bool(entries.get("LegalCopyright")) and bool(entries.get("ProductName")),
+          "a legal notice and a product name")
+    check(list(entries)[:7] == ["FileDescription", "FileVersion", "InternalName", "LegalCopyright",
+                                "OriginalFilename", "ProductName", "ProductVersion"],
+          "strings in their order")
+translations = [v for info in pe.FileInfo[0] if info.Key == b"VarFileInfo" for v in info.Var]
+check(any(v.entry.get(b"Translation") == "0x0411 0x04b0" for v in translations),
+      "translation 0x0411 / 1200")
+manifest = pe.get_data(pe.DIRECTORY_ENTRY_RESOURCE.entries[-1].directory.entries[0]
+                       .directory.entries[0].data.struct.OffsetToData, 400)
+check(b'level="asInvoker"' in manifest and b'uiAccess="false"' in manifest, "asInvoker manifest")
+
+sys.exit(1 if failures else 0)

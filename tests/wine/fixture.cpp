@@ -1,0 +1,143 @@
+#include "tests/wine/fixture.h"
+
+#include <vector>
+
+std::wstring BuildDirectory() {
+  wchar_t path[MAX_PATH];
+  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring self(path, n);
+  return self.substr(0, self.find_last_of(L"\\/") + 1);
+}
+
+std::wstring ChildCommand() {
+  return L"\"" + BuildDirectory() + L"sarvik-child.exe\"";
+}
+std::wstring SgrepCommand() {
+  return L"\"" + BuildDirectory() + L"sgrep.exe\" /N /I /P";
+}
+
+std::wstring MakeTempDirectory() {
+  static int counter = 0;
+  wchar_t base[MAX_PATH];
+  GetTempPathW(MAX_PATH, base);
+  for (;;) {
+    std::wstring path = std::wstring(base) + L"sarvik-test-" +
+                        std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter) +
+                        L"\\";
+    if (CreateDirectoryW(path.c_str(), nullptr)) return path;
+  }
+}
+
+void RemoveTree(const std::wstring& directory) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((directory + L"*").c_str(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      std::wstring name = data.cFileName;
+      if (name == L"." || name == L"..") continue;
+      std::wstring path = directory + name;
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        RemoveTree(path + L"\\");
+      else {
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path.c_str());
+      }
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+  }
+  RemoveDirectoryW(directory.c_str());
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << "cannot write " << ToUtf8(path);
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+void WriteIni(const std::wstring& path, const std::wstring& content) {
+  std::string bytes = "\xff\xfe";
+  bytes.append(reinterpret_cast<const char*>(content.data()), content.size() * sizeof(wchar_t));
+  WriteBytes(path, bytes);
+}
+
+std::wstring Cp932ToWide(const std::string& text) {
+  if (text.empty()) return std::wstring();
+  int n = MultiByteToWideChar(932, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring out(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(932, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
+  return out;
+}
+
+std::thread PressEscapeAfter(DWORD milliseconds) {
+  return std::thread([milliseconds] {
+    Sleep(milliseconds);
+    INPUT keys[2] = {};
+    keys[0].type = keys[1].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = keys[1].ki.wVk = VK_ESCAPE;
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, keys, sizeof(INPUT));
+  });
+}
+
+void ForgetEscape() {
+  GetAsyncKeyState(VK_ESCAPE);
+}
+
+void PluginTest::SetUp() {
+  folder = MakeTempDirectory();
+}
+
+void PluginTest::TearDown() {
+  host.reset();
+  RemoveTree(folder);
+}
+
+void PluginTest::WriteConfig(const std::map<std::wstring, std::wstring>& ini) {
+  std::wstring content = L"[Config]\r\n";
+  for (const auto& [key, value] : ini) content += key + L"=" + value + L"\r\n";
+  WriteIni(folder + L"sarvik.ini", content);
+}
+
+void PluginTest::Load(const std::map<std::wstring, std::wstring>& ini, bool hostObject,
+                      const std::wstring& dllName) {
+  std::wstring dll = folder + dllName;
+  ASSERT_TRUE(CopyFileW((BuildDirectory() + L"sarvik.dll").c_str(), dll.c_str(), FALSE));
+  if (!ini.empty()) WriteConfig(ini);
+  host = std::make_unique<TestHost>(hostObject);
+  ASSERT_TRUE(host->Load(dll));
+}
+
+HANDLE PluginTest::Open(const std::wstring& argument) {
+  BYTE hostRecord[kHostRecordSize] = {};
+  memset(&openResult, 0xcc, sizeof(openResult));
+  HANDLE handle = api().open(argument.c_str(), hostRecord, &openResult);
+  EXPECT_NE(handle, nullptr) << ToUtf8(argument);
+  return handle;
+}
+
+Listed PluginTest::List(HANDLE handle) {
+  Listed listed;
+  FindRecord record;
+  memset(&record, 0xcc, sizeof(record));
+  for (listed.last = api().findFirst(handle, nullptr, &record); listed.last == 1;
+       listed.last = api().findNext(handle, &record)) {
+    listed.records.push_back(record);
+    listed.names.push_back(record.name);
+    memset(&record, 0xcc, sizeof(record));
+  }
+  return listed;
+}
+
+HANDLE PluginTest::OpenChild(const std::wstring& script, bool messageOutput) {
+  if (host == nullptr) Load();
+  WriteConfig({{L"GrepCommand", ChildCommand()}, {L"MessageOutput", messageOutput ? L"1" : L"0"}});
+  return Open(L"\"" + folder.substr(0, folder.size() - 1) + L"\" " + script);
+}
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,132 @@
+// The module loads, identifies itself and answers the entry points it does not support.
+#include <objbase.h>
+
+#include <vector>
+
+#include "tests/wine/fixture.h"
+
+namespace {
+
+class ModuleTest : public PluginTest {};
+
+std::vector<BYTE> ExpectedInfo() {
+  std::vector<BYTE> bytes(212, 0);
+  const wchar_t name[] = L"sarvik";
+  const wchar_t author[] = L"T907.ORVALD";
+  memcpy(&bytes[0], name, sizeof(name) - sizeof(wchar_t));
+  memcpy(&bytes[128], author, sizeof(author) - sizeof(wchar_t));
+  bytes[192] = 0x03;  // 0x00010303, low byte first
+  bytes[193] = 0x03;
+  bytes[194] = 0x01;
+  bytes[195] = 0x00;
+  return bytes;
+}
+
+void ExpectInfoRecord(ApiGetPluginInfoFn getInfo) {
+  std::vector<BYTE> record(240, 0xcc);
+  getInfo(reinterpret_cast<PluginInfoRecord*>(record.data()));
+  EXPECT_EQ(std::vector<BYTE>(record.begin(), record.begin() + 212), ExpectedInfo());
+  for (size_t i = 212; i < record.size(); ++i) ASSERT_EQ(record[i], 0xcc) << "byte " << i;
+}
+
+TEST_F(ModuleTest, PluginInfoIsTheRecordByteForByte) {
+  Load();
+  ExpectInfoRecord(api().getPluginInfo);
+  api().getPluginInfo(nullptr);  // touches nothing
+  EXPECT_TRUE(host->calls.empty());
+}
+
+TEST_F(ModuleTest, PluginInfoIgnoresTheFileName) {
+  Load({}, true, L"renamed-plugin.dll");
+  ExpectInfoRecord(api().getPluginInfo);
+}
+
+TEST_F(ModuleTest, UnsupportedEntryPointsAnswerTheirFixedResults) {
+  Load();
+  void* garbage = reinterpret_cast<void*>(0x13);
+  for (void* p : {static_cast<void*>(nullptr), garbage}) {
+    EXPECT_EQ(api().copyFrom(p, p, p, p), 0);
+    EXPECT_EQ(api().copyTo(p, p, p, p), 0);
+    EXPECT_EQ(api().move(p, p, p, p), 0);
+    EXPECT_EQ(api().createDirectory(p, p), 0);
+    EXPECT_EQ(api().deleteEntry(p, p), 0);
+    EXPECT_EQ(api().removeDirectory(p, p), 0);
+    EXPECT_EQ(api().rename(p, p, p), 0);
+    EXPECT_EQ(api().showContextMenu(p, p, p, p, p), 2);
+  }
+  EXPECT_TRUE(host->calls.empty());
+}
+
+TEST_F(ModuleTest, NullHandlesAreRefused) {
+  Load();
+  FindRecord record;
+  wchar_t buffer[16];
+  BYTE hostRecord[kHostRecordSize] = {};
+  OpenResultRecord result;
+  EXPECT_EQ(api().close(nullptr), 0);
+  EXPECT_EQ(api().findFirst(nullptr, nullptr, &record), 0);
+  EXPECT_EQ(api().findNext(nullptr, &record), 0);
+  EXPECT_EQ(api().execute(nullptr, L"/a.c:1"), 0);
+  EXPECT_EQ(api().execute2(nullptr, L"/a.c:1"), 0);
+  EXPECT_EQ(api().intCopyTo(nullptr, L"/a.c:1", nullptr, buffer, 16, nullptr), 0);
+  EXPECT_EQ(api().open(nullptr, hostRecord, &result), nullptr);
+  EXPECT_EQ(api().open(L"\"d\" x", nullptr, &result), nullptr);
+  EXPECT_EQ(api().open(L"\"d\" x", hostRecord, nullptr), nullptr);
+  EXPECT_TRUE(host->calls.empty());
+}
+
+TEST_F(ModuleTest, WithoutAHostObjectItLoadsAnswersAndStaysSilent) {
+  Load({{L"GrepCommand", ChildCommand()}}, /*hostObject=*/false);
+  ExpectInfoRecord(api().getPluginInfo);
+  BYTE hostRecord[kHostRecordSize] = {};
+  OpenResultRecord result;
+  EXPECT_EQ(api().open(L"no quote", hostRecord, &result), nullptr);  // its message is lost
+  HANDLE handle = Open(L"\"" + folder + L"\" out:a.txt:1:x\\r\\n");
+  FindRecord record;
+  EXPECT_EQ(api().findFirst(handle, nullptr, &record), 1);  // searches still list
+  EXPECT_STREQ(record.name, L"a.txt:1");
+  EXPECT_EQ(api().execute(handle, L"/a.txt:1"), 0);  // entry actions are lost
+  api().close(handle);
+  EXPECT_TRUE(host->calls.empty());
+}
+
+// COM's initialisation count on a thread of its own tells whether detach undid the attach.
+TEST(ModuleLifecycle, DetachUndoesComOnlyWhenTheHostObjectWasObtained) {
+  std::wstring folder = MakeTempDirectory();
+  std::wstring dll = folder + L"sarvik.dll";
+  ASSERT_TRUE(CopyFileW((BuildDirectory() + L"sarvik.dll").c_str(), dll.c_str(), FALSE));
+  for (bool hostObject : {false, true}) {
+    bool comLeft = false;
+    std::thread([&] {
+      TestHost host(hostObject);  // initialises COM once on this thread
+      HMODULE module = LoadLibraryW(dll.c_str());
+      ASSERT_NE(module, nullptr);
+      FreeLibrary(module);
+      CoUninitialize();  // the test host's own
+      APTTYPE type;
+      APTTYPEQUALIFIER qualifier;
+      comLeft = SUCCEEDED(CoGetApartmentType(&type, &qualifier));
+      if (!comLeft) CoInitialize(nullptr);  // so the test host's own uninitialise balances
+    }).join();
+    // Without the object, attach's initialisation is left in place; with it, detach undid it.
+    EXPECT_EQ(comLeft, !hostObject) << "host object: " << hostObject;
+  }
+  RemoveTree(folder);
+}
+
+TEST(ModuleLifecycle, DetachReleasesTheHostObject) {
+  std::wstring folder = MakeTempDirectory();
+  std::wstring dll = folder + L"sarvik.dll";
+  ASSERT_TRUE(CopyFileW((BuildDirectory() + L"sarvik.dll").c_str(), dll.c_str(), FALSE));
+  {
+    TestHost host;
+    int before = LiveHostObjects();
+    ASSERT_TRUE(host.Load(dll));
+    EXPECT_EQ(LiveHostObjects(), before + 1);
+    host.Unload();
+    EXPECT_EQ(LiveHostObjects(), before);
+  }
+  RemoveTree(folder);
+}
+
+}  // namespace

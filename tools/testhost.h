@@ -1,0 +1,95 @@
+// Plays the file manager for sarvik: serves the "afxw.obj" automation object on the calling
+// thread, records every call made on it, and loads a plugin DLL and finds its entry points by
+// name, as the real host does. Used by the command-line host and the tests under Wine.
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "plugin/records.h"
+
+struct HostCall {
+  std::wstring method;  // as looked up by name
+  UINT argCount = 0;
+  UINT namedCount = 0;
+  VARTYPE argType = VT_EMPTY;
+  std::wstring text;  // the string argument, if any
+  LCID namesLocale = 0;
+  LCID callLocale = 0;
+  WORD flags = 0;
+  bool wantedResult = false;
+};
+
+using ApiGetPluginInfoFn = void(WINAPI*)(PluginInfoRecord*);
+using ApiOpenFn = HANDLE(WINAPI*)(const wchar_t*, const void*, OpenResultRecord*);
+using ApiCloseFn = int(WINAPI*)(HANDLE);
+using ApiFindFirstFn = int(WINAPI*)(HANDLE, void*, FindRecord*);
+using ApiFindNextFn = int(WINAPI*)(HANDLE, FindRecord*);
+using ApiExecuteFn = int(WINAPI*)(HANDLE, const wchar_t*);
+using ApiIntCopyToFn = int(WINAPI*)(HANDLE, const wchar_t*, void*, wchar_t*, int, void*);
+using ApiFourFn = int(WINAPI*)(void*, void*, void*, void*);
+using ApiTwoFn = int(WINAPI*)(void*, void*);
+using ApiThreeFn = int(WINAPI*)(void*, void*, void*);
+using ApiFiveFn = int(WINAPI*)(void*, void*, void*, void*, void*);
+
+struct PluginApi {
+  ApiGetPluginInfoFn getPluginInfo;
+  ApiOpenFn open;
+  ApiCloseFn close;
+  ApiFindFirstFn findFirst;
+  ApiFindNextFn findNext;
+  ApiExecuteFn execute;
+  ApiExecuteFn execute2;
+  ApiIntCopyToFn intCopyTo;
+  ApiFourFn copyFrom, copyTo, move;
+  ApiTwoFn createDirectory, deleteEntry, removeDirectory;
+  ApiThreeFn rename;
+  ApiFiveFn showContextMenu;
+};
+
+class TestHost {
+ public:
+  // Initialises COM on the calling thread and, unless told not to, registers "afxw.obj" and its
+  // class object there, so the plugin finds the host object when it is loaded on this thread.
+  explicit TestHost(bool serveHostObject = true);
+  ~TestHost();
+  TestHost(const TestHost&) = delete;
+  TestHost& operator=(const TestHost&) = delete;
+
+  // LoadLibrary, then every entry point by its name; false (and nothing loaded) when one is
+  // missing.
+  bool Load(const std::wstring& dllPath);
+  void Unload();
+  const PluginApi& api() const { return api_; }
+  HMODULE module() const { return module_; }
+
+  std::vector<HostCall> calls;
+  bool failExec = false;                        // Exec answers E_FAIL
+  std::function<void(const HostCall&)> onCall;  // told of each call as it comes
+
+  std::vector<std::wstring> Printed() const;   // every MesPrint text, in order
+  std::vector<std::wstring> Executed() const;  // every Exec text, in order
+  int Count(const wchar_t* method) const;
+
+ private:
+  IClassFactory* factory_ = nullptr;
+  DWORD cookie_ = 0;
+  HMODULE module_ = nullptr;
+  PluginApi api_ = {};
+};
+
+// How many host objects exist: the plugin must release the one it was given.
+int LiveHostObjects();
+
+// The test host's class id for "afxw.obj".
+extern const CLSID kTestHostClsid;
+
+// Text helpers for hosts that print: UTF-8 for pipes and files, wide for a console.
+std::string ToUtf8(const std::wstring& text);
+void WriteOut(const std::wstring& text);
+// Reads a value of the version resource's "041104b0" string block.
+std::wstring VersionString(const std::wstring& file, const wchar_t* name);
