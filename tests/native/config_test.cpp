@@ -1,0 +1,48 @@
+#include "config/config.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "plugin/module.h"
+#include "plugin/records.h"
+
+namespace {
+
+TEST(ConfigPath, IsTheModuleDirectoryAndAFixedName) {
+  wchar_t path[kPathCapacity];
+  ASSERT_TRUE(FormConfigPath(L"D:\\tools\\fm\\plugins\\", path, kPathCapacity));
+  EXPECT_STREQ(path, L"D:\\tools\\fm\\plugins\\sarvik.ini");
+}
+
+TEST(ConfigPath, TooLongOrUnknownDirectoryLeavesNoPath) {
+  wchar_t path[kPathCapacity];
+  std::wstring fits(249, L'd');  // 249 + 10 = 259 characters
+  EXPECT_TRUE(FormConfigPath(fits.c_str(), path, kPathCapacity));
+  std::wstring tooLong(250, L'd');
+  EXPECT_FALSE(FormConfigPath(tooLong.c_str(), path, kPathCapacity));
+  EXPECT_EQ(path[0], 0);  // no cut path that might name another file
+  EXPECT_FALSE(FormConfigPath(L"", path, kPathCapacity));
+  EXPECT_EQ(path[0], 0);
+}
+
+TEST(ConfigValues, MessageOutputIsOnlyAFirstCharacterOne) {
+  EXPECT_TRUE(IsMessageOutputOn(L"1"));
+  EXPECT_TRUE(IsMessageOutputOn(L"1x"));
+  for (const wchar_t* off : {L"0", L"", L" 1", L"yes", L"true", L"on"})
+    EXPECT_FALSE(IsMessageOutputOn(off)) << off;
+}
+
+TEST(ModuleDirectory, KeepsDriveAndDirectoryWithTheTrailingSeparator) {
+  wchar_t directory[kPathCapacity];
+  DirectoryOfPath(L"D:\\tools\\fm\\plugins\\sarvik.dll", directory);
+  EXPECT_STREQ(directory, L"D:\\tools\\fm\\plugins\\");
+  DirectoryOfPath(L"C:sarvik.dll", directory);
+  EXPECT_STREQ(directory, L"C:");
+  DirectoryOfPath(L"\\\\server\\share\\x.dll", directory);
+  EXPECT_STREQ(directory, L"\\\\server\\share\\");
+  DirectoryOfPath(L"sarvik.dll", directory);
+  EXPECT_STREQ(directory, L"");
+}
+
+}  // namespace

@@ -1,0 +1,169 @@
+// Opening and closing a search through the DLL, with real sarvik.ini files beside it.
+#include "tests/wine/fixture.h"
+
+#include <psapi.h>
+
+namespace {
+
+class OpenTest : public PluginTest {};
+
+const std::wstring kQuoteMessage =
+    L"ERROR : \u7b2c 1 \u5f15\u6570\u306e path \u306f\u300c\"\u300d\u3067\u56f2\u3093\u3067"
+    L"\u304f\u3060\u3055\u3044\u3002";
+
+TEST_F(OpenTest, WithoutAFileTheDefaultsApply) {
+  Load();
+  HANDLE handle = Open(L"\"C:\\work\" foo");
+  EXPECT_STREQ(Context(handle).commandLine, L"findstr /N /I /P  foo");
+  EXPECT_STREQ(Context(handle).baseDirectory, L"C:\\work");
+  EXPECT_EQ(Context(handle).messageOutput, 0);
+  EXPECT_EQ(std::wstring(Context(handle).configPath), folder + L"sarvik.ini");
+  EXPECT_EQ(api().close(handle), 1);
+  EXPECT_TRUE(host->calls.empty());
+}
+
+TEST_F(OpenTest, PresentButEmptyKeyGivesAnEmptyText) {
+  Load({{L"GrepCommand", L""}});
+  HANDLE handle = Open(L"\"C:\\work\" foo");
+  EXPECT_STREQ(Context(handle).commandLine, L"  foo");
+  api().close(handle);
+}
+
+TEST_F(OpenTest, ValuesAreTakenAsTheProfileReaderGivesThem) {
+  Load({{L"GrepCommand", L"   \"  grep -n \"   "}});
+  HANDLE handle = Open(L"\"C:\\work\" foo");
+  EXPECT_STREQ(Context(handle).commandLine, L"  grep -n   foo");
+  api().close(handle);
+}
+
+TEST_F(OpenTest, MessageOutputIsOnOnlyForALeadingOne) {
+  Load();
+  struct Row {
+    const wchar_t* value;
+    int expected;
+  } rows[] = {{L"1", 1}, {L"1x", 1}, {L"\" 1\"", 0}, {L"yes", 0}, {L"true", 0}, {L"0", 0}};
+  for (const Row& row : rows) {
+    WriteConfig({{L"MessageOutput", row.value}});
+    HANDLE handle = Open(L"\"d\" foo");
+    EXPECT_EQ(Context(handle).messageOutput, row.expected) << ToUtf8(row.value);
+    api().close(handle);
+  }
+}
+
+TEST_F(OpenTest, LongestGrepCommandThatCanOpenHas8190Characters) {
+  Load({{L"GrepCommand", std::wstring(8190, L'g')}});
+  HANDLE handle = Open(L"\"d\"a");
+  EXPECT_EQ(std::wcslen(Context(handle).commandLine), 8192u);
+  api().close(handle);
+  for (size_t length : {8191u, 9000u}) {
+    WriteConfig({{L"GrepCommand", std::wstring(length, L'g')}});
+    BYTE hostRecord[kHostRecordSize] = {};
+    EXPECT_EQ(api().open(L"\"d\"a", hostRecord, &openResult), nullptr) << length;
+  }
+  EXPECT_TRUE(host->calls.empty());  // refused without a message
+}
+
+TEST_F(OpenTest, ChangedGrepCommandIsUsedByTheNextOpenOnly) {
+  Load({{L"GrepCommand", L"first"}});
+  HANDLE first = Open(L"\"d\" foo");
+  WriteConfig({{L"GrepCommand", L"second"}});
+  HANDLE second = Open(L"\"d\" foo");
+  EXPECT_STREQ(Context(first).commandLine, L"first  foo");
+  EXPECT_STREQ(Context(second).commandLine, L"second  foo");
+  api().close(first);
+  api().close(second);
+}
+
+TEST_F(OpenTest, ArgumentWithoutQuotedDirectoryPrintsTheMessage) {
+  Load({{L"MessageOutput", L"0"}});
+  BYTE hostRecord[kHostRecordSize] = {};
+  EXPECT_EQ(api().open(L"C:\\work foo", hostRecord, &openResult), nullptr);
+  EXPECT_EQ(api().open(L"\"C:\\work\"", hostRecord, &openResult), nullptr);
+  EXPECT_EQ(host->Printed(), (std::vector<std::wstring>{kQuoteMessage, kQuoteMessage}));
+}
+
+TEST_F(OpenTest, OpenResultRecordIsFilledAsTheHostReadsIt) {
+  Load();
+  std::vector<BYTE> record(1100, 0xcc);
+  BYTE hostRecord[kHostRecordSize] = {};
+  HANDLE handle = api().open(L"\"C:\\work\" foo", hostRecord,
+                             reinterpret_cast<OpenResultRecord*>(record.data()));
+  ASSERT_NE(handle, nullptr);
+  std::vector<BYTE> expected(record.size(), 0xcc);
+  auto put = [&](size_t at, const std::wstring& text) {
+    memcpy(&expected[at], text.data(), text.size() * 2);
+  };
+  put(0, std::wstring(L"C:\\work") + std::wstring(253, L'\0'));
+  put(520, std::wstring(L"/\0", 2));
+  put(1040, std::wstring(L"grep \u7d50\u679c\0", 8));
+  EXPECT_EQ(record, expected);
+  api().close(handle);
+}
+
+TEST_F(OpenTest, HostRecordIsCopiedIntoTheContext) {
+  Load();
+  BYTE hostRecord[kHostRecordSize];
+  for (size_t i = 0; i < kHostRecordSize; ++i) hostRecord[i] = static_cast<BYTE>(i * 7);
+  HANDLE handle = api().open(L"\"d\" x", hostRecord, &openResult);
+  ASSERT_NE(handle, nullptr);
+  EXPECT_EQ(memcmp(Context(handle).hostRecord, hostRecord, kHostRecordSize), 0);
+  api().close(handle);
+}
+
+TEST_F(OpenTest, ModuleDirectoryTooLongForTheSettingsPathReadsNoFile) {
+  // 250 characters of folder: "s.dll" fits a path, "sarvik.ini" does not.
+  std::wstring deep = folder;
+  for (size_t needed = 250 - deep.size(); needed > 0;) {
+    size_t take = std::min<size_t>(needed, 100);
+    if (needed - take == 1) --take;  // never leave room for a lone backslash
+    deep += std::wstring(take - 1, L'x') + L"\\";
+    CreateDirectoryW(deep.c_str(), nullptr);
+    needed -= take;
+  }
+  ASSERT_EQ(deep.size(), 250u);
+  std::wstring savedFolder = folder;
+  folder = deep;
+  Load({{L"GrepCommand", L"from-the-file"}}, true, L"s.dll");
+  HANDLE handle = Open(L"\"d\" foo");
+  EXPECT_STREQ(Context(handle).configPath, L"");
+  EXPECT_STREQ(Context(handle).commandLine, L"findstr /N /I /P  foo");
+  api().close(handle);
+  host.reset();
+  folder = savedFolder;
+}
+
+struct Usage {
+  DWORD handles;
+  SIZE_T privateBytes;
+};
+
+Usage Measure() {
+  Usage u = {};
+  GetProcessHandleCount(GetCurrentProcess(), &u.handles);
+  PROCESS_MEMORY_COUNTERS_EX counters = {};
+  counters.cb = sizeof(counters);
+  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                       sizeof(counters));
+  u.privateBytes = counters.PrivateUsage;
+  return u;
+}
+
+TEST_F(OpenTest, TenThousandOpensAndClosesLeaveNothingBehind) {
+  Load({{L"MessageOutput", L"1"}});
+  for (int i = 0; i < 100; ++i) api().close(Open(L"\"C:\\work\" foo"));  // warm up
+  Usage before = Measure();
+  for (int i = 0; i < 10000; ++i) {
+    HANDLE handle = Open(L"\"C:\\work\" foo");
+    ASSERT_EQ(api().close(handle), 1);
+  }
+  Usage after = Measure();
+  EXPECT_EQ(after.handles, before.handles);
+  // The heap may keep a page or two it already had; a leaked 18 KB context per open would show
+  // as 180 MB.
+  EXPECT_LT(after.privateBytes, before.privateBytes + 256 * 1024);
+  std::printf("handles %lu -> %lu, private bytes %lu -> %lu\n", before.handles, after.handles,
+              static_cast<unsigned long>(before.privateBytes),
+              static_cast<unsigned long>(after.privateBytes));
+}
+
+}  // namespace
