@@ -1,0 +1,95 @@
+// A scripted stand-in for the pipe, keyboard and host behind the reader.
+#pragma once
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "search/reader.h"
+
+struct FakeOutput {
+  std::vector<std::string> chunks;  // each becomes readable in turn, as one write of the child
+  int silentPolls = 0;              // peeks that find nothing before each chunk
+  bool hangAtEnd = false;           // after the last chunk: silent forever instead of broken
+  int escapeAtPoll = -1;            // the poll (counted from 0) at which Escape is seen
+
+  // What the reader did.
+  int polls = 0, pumps = 0, sleeps = 0, reads = 0;
+  bool closed = false, terminated = false;
+  std::vector<std::string> printed;
+  std::vector<uint32_t> readCapacities;
+
+  size_t next = 0, offset = 0;
+  int silentLeft = -1;
+
+  bool AtEnd() const { return next >= chunks.size(); }
+};
+
+inline FakeOutput& Of(void* user) {
+  return *static_cast<FakeOutput*>(user);
+}
+
+inline bool FakePeek(void* user, void*, uint32_t* available) {
+  FakeOutput& f = Of(user);
+  if (f.AtEnd()) {
+    *available = 0;
+    return f.hangAtEnd;
+  }
+  if (f.silentLeft < 0) f.silentLeft = f.silentPolls;
+  if (f.silentLeft > 0) {
+    --f.silentLeft;
+    *available = 0;
+    return true;
+  }
+  *available = static_cast<uint32_t>(f.chunks[f.next].size() - f.offset);
+  return true;
+}
+
+inline bool FakeRead(void* user, void*, char* into, uint32_t capacity, uint32_t* got) {
+  FakeOutput& f = Of(user);
+  ++f.reads;
+  f.readCapacities.push_back(capacity);
+  if (f.AtEnd()) return false;
+  const std::string& chunk = f.chunks[f.next];
+  size_t n = std::min<size_t>(capacity, chunk.size() - f.offset);
+  memcpy(into, chunk.data() + f.offset, n);
+  f.offset += n;
+  if (f.offset == chunk.size()) {
+    ++f.next;
+    f.offset = 0;
+    f.silentLeft = -1;
+  }
+  *got = static_cast<uint32_t>(n);
+  return true;
+}
+
+inline void FakeClose(void* user, void*) {
+  Of(user).closed = true;
+}
+inline bool FakeEscape(void* user) {
+  FakeOutput& f = Of(user);
+  return f.polls++ == f.escapeAtPoll;
+}
+inline void FakePump(void* user) {
+  ++Of(user).pumps;
+}
+inline void FakeSleep(void* user, uint32_t) {
+  ++Of(user).sleeps;
+}
+inline void FakeTerminate(void* user, void*) {
+  Of(user).terminated = true;
+}
+inline void FakePrint(void* user, const char* text) {
+  Of(user).printed.push_back(text);
+}
+// Each byte becomes one character of the same value: enough to see which bytes were taken.
+inline void FakeToWide(void*, wchar_t* out, size_t capacity, const char* text) {
+  size_t n = 0;
+  for (; text[n] != 0 && n + 1 < capacity; ++n) out[n] = static_cast<unsigned char>(text[n]);
+  out[n] = 0;
+}
+
+inline ReaderPlatform FakePlatform(FakeOutput& output) {
+  return ReaderPlatform{&output,  FakePeek,  FakeRead,      FakeClose, FakeEscape,
+                        FakePump, FakeSleep, FakeTerminate, FakePrint, FakeToWide};
+}

@@ -1,0 +1,136 @@
+#include "search/launch.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Hands out named handles and fails the chosen step, so each clean-up can be compared with what
+// was really left open.
+struct FakeHandles {
+  int failStep = 0;
+  int step = 0;
+  int pipes = 0;
+  std::map<void*, std::string> names;
+  std::set<void*> open;
+  std::vector<std::string> closed;
+  std::vector<std::string> inheritable;
+  bool reported = false;
+  std::string childIn, childOut, childErr;
+
+  void* Make(const std::string& name, bool inherit) {
+    void* h = reinterpret_cast<void*>(names.size() + 1);
+    names[h] = name;
+    open.insert(h);
+    if (inherit) inheritable.push_back(name);
+    return h;
+  }
+  bool Fails() { return ++step == failStep; }
+};
+
+FakeHandles& F(void* user) {
+  return *static_cast<FakeHandles*>(user);
+}
+
+bool CreatePipeFake(void* user, void** r, void** w) {
+  FakeHandles& f = F(user);
+  if (f.Fails()) return false;
+  ++f.pipes;
+  *r = f.Make(f.pipes == 1 ? "R1" : "R2", true);
+  *w = f.Make(f.pipes == 1 ? "W1" : "W2", true);
+  return true;
+}
+
+bool DuplicateFake(void* user, void* h, bool inheritable, void** copy) {
+  FakeHandles& f = F(user);
+  if (f.Fails()) return false;
+  const std::string& of = f.names[h];
+  *copy = f.Make(of == "W1" ? "W1e" : of == "R1" ? "R1p" : "W2p", inheritable);
+  return true;
+}
+
+void CloseFake(void* user, void* h) {
+  FakeHandles& f = F(user);
+  EXPECT_EQ(f.open.count(h), 1u) << "closed twice or never made: " << f.names[h];
+  f.open.erase(h);
+  f.closed.push_back(f.names[h]);
+}
+
+bool StartFake(void* user, wchar_t*, void* in, void* out, void* err, void** process,
+               void** thread) {
+  FakeHandles& f = F(user);
+  if (f.Fails()) return false;
+  f.childIn = f.names[in];
+  f.childOut = f.names[out];
+  f.childErr = f.names[err];
+  *process = f.Make("process", false);
+  *thread = f.Make("thread", false);
+  return true;
+}
+
+void ReportFake(void* user) {
+  F(user).reported = true;
+}
+
+using Names = std::vector<std::string>;
+
+struct Launch {
+  int result;
+  FakeHandles handles;
+  std::unique_ptr<SearchContext> context = std::make_unique<SearchContext>();
+};
+
+std::unique_ptr<Launch> Launched(int failStep) {
+  auto run = std::make_unique<Launch>();
+  run->handles.failStep = failStep;
+  LaunchPlatform platform = {&run->handles, CreatePipeFake, DuplicateFake,
+                             CloseFake,     StartFake,      ReportFake};
+  wchar_t command[] = L"findstr /N /I /P  foo";
+  run->result = StartSearchProcess(command, *run->context, platform);
+  return run;
+}
+
+TEST(LaunchCleanUp, EachFailedStepClosesExactlyWhatIsStillOpen) {
+  // Closes made by the steps themselves (R1 after step 3, W2 after step 5) come first.
+  const Names expected[] = {
+      {},
+      {"R1", "W1"},
+      {"W1e", "R1", "W1"},
+      {"R1", "R1p", "W1e", "W1"},
+      {"R1", "R2", "W2", "R1p", "W1e", "W1"},
+      {"R1", "W2", "W2p", "R2", "R1p", "W1e", "W1"},
+  };
+  for (int step = 1; step <= 6; ++step) {
+    auto run = Launched(step);
+    EXPECT_EQ(run->result, 0) << step;
+    EXPECT_EQ(run->handles.closed, expected[step - 1]) << "step " << step;
+    EXPECT_TRUE(run->handles.open.empty()) << "step " << step;
+    EXPECT_EQ(run->handles.reported, step == 6) << step;
+    EXPECT_EQ(run->context->process, nullptr);
+    EXPECT_EQ(run->context->outputRead, nullptr);
+    EXPECT_EQ(run->context->inputWrite, nullptr);
+  }
+}
+
+TEST(LaunchSuccess, ParentKeepsOnlyProcessOutputReadAndInputWrite) {
+  auto run = Launched(0);
+  ASSERT_EQ(run->result, 1);
+  FakeHandles& h = run->handles;
+  EXPECT_EQ(h.childIn, "R2");
+  EXPECT_EQ(h.childOut, "W1");
+  EXPECT_EQ(h.childErr, "W1e");
+  EXPECT_EQ(h.inheritable, (Names{"R1", "W1", "W1e", "R2", "W2"}));
+  std::set<std::string> left;
+  for (void* handle : h.open) left.insert(h.names[handle]);
+  EXPECT_EQ(left, (std::set<std::string>{"process", "R1p", "W2p"}));
+  EXPECT_EQ(h.names[run->context->process], "process");
+  EXPECT_EQ(h.names[run->context->outputRead], "R1p");
+  EXPECT_EQ(h.names[run->context->inputWrite], "W2p");
+}
+
+}  // namespace

@@ -1,0 +1,259 @@
+#include "search/reader.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+
+#include "host/texts.h"
+#include "tests/native/fake_platform.h"
+
+namespace {
+
+std::string Narrow(const wchar_t* name) {
+  std::string out;
+  for (; *name != 0; ++name) out += static_cast<char>(*name);
+  return out;
+}
+
+struct Listing {
+  std::vector<std::string> entries;
+  std::vector<std::string> printed;
+  int last = 0;  // the result that ended the listing
+};
+
+// Lists the output as ApiFindFirst and ApiFindNext would: one wait, then lines until -1.
+Listing List(FakeOutput& output, bool echo = false, size_t limit = 1000000) {
+  auto context = std::make_unique<SearchContext>();
+  context->outputRead = &output;  // any non-null handle: the fake ignores it
+  context->process = &output;
+  context->messageOutput = echo ? 1 : 0;
+  ReaderPlatform platform = FakePlatform(output);
+  Listing listing;
+  listing.last = FillOutputBuffer(*context, platform);
+  if (listing.last != 1) return listing;
+  FindRecord record;
+  while (listing.entries.size() < limit) {
+    memset(&record, 0xcc, sizeof(record));
+    listing.last = TakeNextLine(*context, &record, platform);
+    if (listing.last != 1) break;
+    listing.entries.push_back(Narrow(record.name));
+  }
+  listing.printed = output.printed;
+  return listing;
+}
+
+Listing ListInChunks(const std::string& text, const std::vector<size_t>& sizes, bool echo = false) {
+  FakeOutput output;
+  size_t at = 0;
+  for (size_t i = 0; at < text.size(); ++i) {
+    size_t n = std::min(sizes[i % sizes.size()], text.size() - at);
+    output.chunks.push_back(text.substr(at, n));
+    at += n;
+  }
+  return List(output, echo);
+}
+
+Listing ListWhole(const std::string& text, bool echo = false) {
+  return ListInChunks(text, {text.size() > 0 ? text.size() : 1}, echo);
+}
+
+using Entries = std::vector<std::string>;
+
+TEST(ReaderLines, CutsEachLineAtItsSecondColon) {
+  Listing l = ListWhole("src\\a.c:12:int x;\r\nb.h:3:y:z\n");
+  EXPECT_EQ(l.entries, (Entries{"src\\a.c:12", "b.h:3"}));
+  EXPECT_EQ(l.last, -1);
+}
+
+TEST(ReaderLines, LineFeedAloneEndsALineLikeCarriageReturnLineFeed) {
+  EXPECT_EQ(ListWhole("a:1:x\nb:2:y\r\n", true).printed,
+            (std::vector<std::string>{"a:1:x", "b:2:y"}));
+}
+
+TEST(ReaderLines, LastLineWithoutLineFeedIsAnEntryThenTheListingEnds) {
+  Listing l = ListWhole("a:1:x\r\nlast.txt:9:tail");
+  EXPECT_EQ(l.entries, (Entries{"a:1", "last.txt:9"}));
+  EXPECT_EQ(l.last, -1);
+}
+
+TEST(ReaderLines, EmptyLineOrOneColonEndsTheListingAndIsEchoed) {
+  Listing empty = ListWhole("a:1:x\n\nb:2:y\n", true);
+  EXPECT_EQ(empty.entries, (Entries{"a:1"}));
+  EXPECT_EQ(empty.printed, (std::vector<std::string>{"a:1:x", ""}));
+  Listing oneColon = ListWhole("a:1:x\nFINDSTR: cannot open b\nc:2:y\n", true);
+  EXPECT_EQ(oneColon.entries, (Entries{"a:1"}));
+  EXPECT_EQ(oneColon.printed.back(), "FINDSTR: cannot open b");
+}
+
+TEST(ReaderLines, AnUnusableLineKeepsEndingTheListing) {
+  FakeOutput output;
+  output.chunks = {"no colon here\nx:1:y\n"};
+  auto context = std::make_unique<SearchContext>();
+  context->outputRead = &output;
+  ReaderPlatform platform = FakePlatform(output);
+  FindRecord record;
+  ASSERT_EQ(FillOutputBuffer(*context, platform), 1);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(TakeNextLine(*context, &record, platform), -1);
+}
+
+TEST(ReaderLines, NoOutputAtAllEndsAtOnce) {
+  FakeOutput output;
+  Listing l = List(output, true);
+  EXPECT_TRUE(l.entries.empty());
+  EXPECT_EQ(l.last, -1);
+  EXPECT_TRUE(l.printed.empty());
+  EXPECT_TRUE(output.closed);
+}
+
+TEST(ReaderLines, LongLineGivesOneEntryFromItsStartAndTheNextLineFollows) {
+  std::string longText(2000, 'x');
+  Listing l = ListWhole("long.txt:7:" + longText + "\r\nnext.txt:8:y\r\n", true);
+  EXPECT_EQ(l.entries, (Entries{"long.txt:7", "next.txt:8"}));
+  ASSERT_EQ(l.printed.size(), 2u);
+  EXPECT_EQ(l.printed[0].size(), 512u);  // the echo is the buffered fragment
+}
+
+TEST(ReaderLines, EntryNameIsCutAt259Characters) {
+  std::string name(400, 'n');
+  Listing l = ListWhole(name + ":1:text\nb:2:c\n");
+  ASSERT_EQ(l.entries.size(), 2u);
+  EXPECT_EQ(l.entries[0], name.substr(0, 259));
+  EXPECT_EQ(l.entries[1], "b:2");
+}
+
+TEST(ReaderLines, ZeroByteLosesNothingAfterIt) {
+  Listing l = ListWhole(std::string("a:1:x\0y\nb:2:z\n", 14), true);
+  EXPECT_EQ(l.entries, (Entries{"a:1", "b:2"}));
+  EXPECT_EQ(l.printed[0], "a:1:x y");
+}
+
+TEST(ReaderLines, ZeroByteInTheNameBecomesABlank) {
+  Listing l = ListWhole(std::string("a\0b:1:x\n", 8));
+  EXPECT_EQ(l.entries, (Entries{"a b:1"}));
+}
+
+// The same output must list the same whatever the child's writes and the pipe's chunks.
+TEST(ReaderChunking, EveryChunkingListsTheSame) {
+  std::string text;
+  text += "src\\a.c:12:int x;\r\n";
+  text += "b.h:3:" + std::string(700, 'q') + "\r\n";  // longer than the buffer
+  text += "\x83\x65\x83\x58\x83\x67.txt:4:\x93\xfa\x96\x7b\xe9\xea\r\n";
+  text += "c.txt:5:" + std::string(505, 'r') + "\n";  // ends right around the buffer's end
+  text += "d.txt:6:" + std::string(250, '\x81') + "\n";
+  text += "e.txt:77777:tail without line feed";
+  Listing reference = ListWhole(text, true);
+  ASSERT_EQ(reference.entries.size(), 6u);
+  for (size_t size = 1; size <= 300; ++size) {
+    Listing l = ListInChunks(text, {size}, true);
+    ASSERT_EQ(l.entries, reference.entries) << "chunks of " << size;
+    ASSERT_EQ(l.printed, reference.printed) << "chunks of " << size;
+  }
+  std::mt19937 random(7);
+  for (int round = 0; round < 200; ++round) {
+    std::vector<size_t> sizes;
+    for (int i = 0; i < 16; ++i) sizes.push_back(1 + random() % 600);
+    Listing l = ListInChunks(text, sizes, true);
+    ASSERT_EQ(l.entries, reference.entries) << "round " << round;
+    ASSERT_EQ(l.printed, reference.printed) << "round " << round;
+  }
+}
+
+TEST(ReaderChunking, LineWhoseEndHasNotArrivedIsWaitedFor) {
+  // Only the part before the second colon is there when the line is taken.
+  FakeOutput output;
+  output.chunks = {"a.txt:1", ":text\r\n", "b.txt:2:more\r\n"};
+  output.silentPolls = 3;
+  Listing l = List(output);
+  EXPECT_EQ(l.entries, (Entries{"a.txt:1", "b.txt:2"}));
+  EXPECT_GT(output.sleeps, 0);
+}
+
+TEST(ReaderWait, ReadsAtMost256BytesAndNeverPastTheBuffer) {
+  FakeOutput output;
+  output.chunks = {std::string(100, 'a') + ":1:" + std::string(2000, 'b') + "\n" + "c:2:d\n"};
+  List(output);
+  for (uint32_t capacity : output.readCapacities) EXPECT_LE(capacity, kChunkSize);
+  EXPECT_EQ(output.readCapacities.back(), kChunkSize);
+}
+
+TEST(ReaderWait, PollsPumpsAndSleepsWhileTheChildIsSilent) {
+  FakeOutput output;
+  output.chunks = {"a:1:x\n"};
+  output.silentPolls = 5;
+  Listing l = List(output);
+  EXPECT_EQ(l.entries, (Entries{"a:1"}));
+  EXPECT_EQ(output.pumps, 5);
+  EXPECT_EQ(output.sleeps, 5);
+}
+
+TEST(ReaderWait, EscapeWhileSilentAbortsAndTerminatesTheChild) {
+  FakeOutput output;
+  output.hangAtEnd = true;
+  output.escapeAtPoll = 3;
+  Listing l = List(output, false);
+  EXPECT_EQ(l.last, -1);
+  EXPECT_TRUE(output.terminated);
+  EXPECT_FALSE(output.closed);  // the handles stay as they are
+  ASSERT_EQ(output.printed.size(), 1u);
+  EXPECT_EQ(output.printed[0], kInterruptedMessage);  // whatever the echo switch says
+}
+
+TEST(ReaderWait, EscapeDuringARefillEndsTheListingWithoutThatEntry) {
+  FakeOutput output;
+  output.chunks = {"a:1:x\n", "b:2:y\n"};
+  output.hangAtEnd = true;
+  output.escapeAtPoll = 0;  // the first poll happens only once the output has gone silent
+  Listing l = List(output);
+  // b:2 was taken, but the refill after it found silence and Escape: it is not an entry.
+  EXPECT_EQ(l.entries, (Entries{"a:1"}));
+  EXPECT_EQ(l.last, -1);
+  EXPECT_TRUE(output.terminated);
+}
+
+TEST(ReaderWait, EscapeHasNoEffectWhileOutputKeepsArriving) {
+  FakeOutput output;
+  output.chunks = {"a:1:x\n", "b:2:y\n", "c:3:z\n"};
+  output.escapeAtPoll = 0;
+  Listing l = List(output);
+  EXPECT_EQ(l.entries, (Entries{"a:1", "b:2", "c:3"}));
+  EXPECT_FALSE(output.terminated);
+}
+
+TEST(ReaderLeadBytes, IsLeadByteAtCountsRunsOfLeadValues) {
+  const char text[] =
+      "a\x81\x81\x81"
+      "b\x82";
+  EXPECT_FALSE(IsLeadByteAt(text, text + 0));
+  EXPECT_TRUE(IsLeadByteAt(text, text + 1));
+  EXPECT_FALSE(IsLeadByteAt(text, text + 2));
+  EXPECT_TRUE(IsLeadByteAt(text, text + 3));
+  EXPECT_FALSE(IsLeadByteAt(text, text + 4));
+  EXPECT_TRUE(IsLeadByteAt(text, text + 5));
+}
+
+TEST(ReaderLeadBytes, LeadByteValuesAreTheCodePage932Ranges) {
+  for (int b = 0; b < 256; ++b) {
+    bool expected = (b >= 0x81 && b <= 0x9f) || (b >= 0xe0 && b <= 0xfc);
+    EXPECT_EQ(IsLeadByteValue(static_cast<char>(b)), expected) << b;
+  }
+}
+
+TEST(ReaderLeadBytes, HalfCharacterAtTheBufferEndIsNotEchoed) {
+  // 511 bytes, then the first byte of a double-byte character at offset 511.
+  std::string start = "f.txt:1:" + std::string(503, 'a');
+  Listing cut = ListWhole(start + "\x82\xa0" + "tail\nb:2:c\n", true);
+  EXPECT_EQ(cut.printed[0], start);
+  // A complete character whose second byte has a lead-byte value (0x81 0x81) stays whole.
+  std::string whole = "f.txt:1:" + std::string(502, 'a');
+  Listing kept = ListWhole(whole + "\x81\x81" + "tail\nb:2:c\n", true);
+  EXPECT_EQ(kept.printed[0], whole + "\x81\x81");
+  EXPECT_EQ(kept.entries, (Entries{"f.txt:1", "b:2"}));
+}
+
+TEST(ReaderLeadBytes, LoneLeadByteAsTheWholeLineIsCut) {
+  Listing l = ListWhole("\x81\n", true);
+  EXPECT_EQ(l.printed, (std::vector<std::string>{""}));
+}
+
+}  // namespace
