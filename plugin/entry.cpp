@@ -1,0 +1,127 @@
+#include "plugin/entry.h"
+
+#include "plugin/fixed_text.h"
+
+namespace {
+
+size_t FindFirst(const wchar_t* text, wchar_t c) {
+  size_t i = 0;
+  while (text[i] != 0 && text[i] != c) ++i;
+  return i;
+}
+
+bool IsBlank(wchar_t c) {
+  return c == L' ' || (c >= L'\t' && c <= L'\r');
+}
+
+constexpr size_t kNone = SIZE_MAX;
+
+}  // namespace
+
+bool FormRealPath(const wchar_t* baseDirectory, const wchar_t* name, wchar_t* path,
+                  size_t capacity) {
+  FieldWriter w = StartField(path, capacity);
+  PutText(w, baseDirectory);
+  PutChar(w, L'\\');
+  PutText(w, name, FindFirst(name, L':'));
+  if (w.overflow) path[0] = 0;
+  return !w.overflow;
+}
+
+int32_t ParseLineNumber(const wchar_t* text) {
+  while (IsBlank(*text)) ++text;
+  bool negative = *text == L'-';
+  if (*text == L'-' || *text == L'+') ++text;
+  int64_t value = 0;
+  for (; *text >= L'0' && *text <= L'9'; ++text) {
+    if (value <= INT32_MAX) value = value * 10 + (*text - L'0');
+  }
+  if (negative) value = -value;
+  if (value > INT32_MAX) return INT32_MAX;
+  if (value < INT32_MIN) return INT32_MIN;
+  return static_cast<int32_t>(value);
+}
+
+TemplatePlan RecognizeTemplate(const wchar_t* t) {
+  size_t second = kNone, first = kNone;
+  for (size_t i = 0; t[i] != 0; ++i) {
+    if (t[i] != L'%') continue;
+    first = second;
+    second = i;
+  }
+  if (second == kNone) return {TemplateShape::kUnusable, 0, 0};
+  wchar_t last = t[second + 1];
+  if (first == kNone) {
+    if (last == L's') return {TemplateShape::kPath, second, second};
+    return {TemplateShape::kUnusable, 0, 0};
+  }
+  wchar_t before = t[first + 1];
+  if (before == L'd' && last == L's') return {TemplateShape::kLineThenPath, first, second};
+  if (before == L's' && last == L'd') return {TemplateShape::kPathThenLine, first, second};
+  return {TemplateShape::kUnusable, 0, 0};
+}
+
+OpenCommandOutcome BuildOpenCommand(const SearchContext& context, const wchar_t* entryPath,
+                                    const wchar_t* openTemplate,
+                                    wchar_t (&command)[kOpenCommandCapacity]) {
+  command[0] = 0;
+  TemplatePlan plan = RecognizeTemplate(openTemplate);
+  if (plan.shape == TemplateShape::kUnusable) return OpenCommandOutcome::kBadTemplate;
+  if (entryPath == nullptr || entryPath[0] == 0) return OpenCommandOutcome::kBadEntry;
+
+  // The host passes the listing's root "/" before the EntryName; the line number follows the
+  // last colon, so a drive letter's colon stays in the file part.
+  const wchar_t* entry = entryPath + 1;
+  size_t entryLength = TextLength(entry);
+  if (entryLength >= kPathCapacity) return OpenCommandOutcome::kBadEntry;
+  size_t colon = entryLength;
+  for (size_t i = 0; i < entryLength; ++i)
+    if (entry[i] == L':') colon = i;
+  int32_t line = colon < entryLength ? ParseLineNumber(entry + colon + 1) : 0;
+
+  wchar_t quoted[kPathCapacity];
+  FieldWriter q = StartField(quoted);
+  PutChar(q, L'"');
+  PutText(q, context.baseDirectory);
+  PutChar(q, L'\\');
+  PutText(q, entry, colon);
+  PutChar(q, L'"');
+  if (q.overflow) return OpenCommandOutcome::kTooLong;
+
+  FieldWriter out = StartField(command);
+  for (size_t i = 0; openTemplate[i] != 0; ++i) {
+    wchar_t c = openTemplate[i];
+    if (i == plan.first || i == plan.second) {
+      if (openTemplate[i + 1] == L's')
+        PutText(out, quoted);
+      else
+        PutDecimal(out, line);
+      ++i;  // the placeholder's letter
+    } else if (c == L'%') {
+      // Only a pair wholly before the placeholders is a literal percent sign; any other
+      // conversion would have had no argument behind it.
+      if (openTemplate[i + 1] != L'%' || i + 1 >= plan.first) {
+        command[0] = 0;
+        return OpenCommandOutcome::kBadTemplate;
+      }
+      PutChar(out, L'%');
+      ++i;
+    } else {
+      PutChar(out, c);
+    }
+  }
+  if (out.overflow) {
+    command[0] = 0;
+    return OpenCommandOutcome::kTooLong;
+  }
+  return OpenCommandOutcome::kBuilt;
+}
+
+bool CopyRealPath(const SearchContext& context, const wchar_t* entryName, wchar_t* destination,
+                  size_t capacity) {
+  wchar_t path[kPathCapacity];
+  bool fits = entryName != nullptr && TextLength(entryName) < kPathCapacity &&
+              FormRealPath(context.baseDirectory, entryName, path, kPathCapacity);
+  FillField(destination, capacity, fits ? path : L"");
+  return fits;
+}

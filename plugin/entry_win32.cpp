@@ -1,0 +1,47 @@
+// Opening an entry through the host, and giving the host an entry's real path.
+#include <windows.h>
+
+#include "config/config.h"
+#include "host/bridge.h"
+#include "host/texts.h"
+#include "plugin/entry.h"
+
+namespace {
+
+int OpenEntry(HANDLE handle, const wchar_t* entryPath, const wchar_t* key) {
+  if (handle == nullptr) return 0;
+  const auto* context = static_cast<const SearchContext*>(handle);
+  wchar_t openTemplate[kOpenTemplateCapacity];
+  ReadKey(key, kOpenTemplateDefault, openTemplate, kOpenTemplateCapacity, context->configPath);
+  wchar_t command[kOpenCommandCapacity];
+  switch (BuildOpenCommand(*context, entryPath, openTemplate, command)) {
+    case OpenCommandOutcome::kBuilt:
+      return HostExec(command) ? 1 : 0;
+    case OpenCommandOutcome::kBadTemplate:
+      HostPrintAnsi(kTemplateErrorMessage);
+      HostPrint(openTemplate);
+      return 0;
+    case OpenCommandOutcome::kBadEntry:
+    case OpenCommandOutcome::kTooLong:
+      return 0;
+  }
+  return 0;
+}
+
+}  // namespace
+
+extern "C" int WINAPI ApiExecute(HANDLE handle, const wchar_t* entryPath) {
+  return OpenEntry(handle, entryPath, kCommandKey);
+}
+
+extern "C" int WINAPI ApiExecute2(HANDLE handle, const wchar_t* entryPath) {
+  return OpenEntry(handle, entryPath, kShiftCommandKey);
+}
+
+extern "C" int WINAPI ApiIntCopyTo(HANDLE handle, const wchar_t* entryName, void*,
+                                   wchar_t* destination, int capacity, void*) {
+  if (handle == nullptr) return 0;
+  if (destination == nullptr || capacity <= 0) return 0;
+  const auto* context = static_cast<const SearchContext*>(handle);
+  return CopyRealPath(*context, entryName, destination, static_cast<size_t>(capacity)) ? 1 : 0;
+}

@@ -1,0 +1,97 @@
+// Opening, listing and closing a search: the entry points that own a SearchContext.
+#include <windows.h>
+
+#include <cstring>
+
+#include "config/config.h"
+#include "host/bridge.h"
+#include "host/texts.h"
+#include "plugin/entry.h"
+#include "plugin/module.h"
+#include "plugin/open.h"
+#include "search/platform_win32.h"
+
+extern "C" HANDLE WINAPI ApiOpen(const wchar_t* argument, const void* hostRecord,
+                                 OpenResultRecord* result) {
+  if (argument == nullptr || hostRecord == nullptr || result == nullptr) return nullptr;
+  auto* context =
+      static_cast<SearchContext*>(GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, sizeof(SearchContext)));
+  if (context == nullptr) return nullptr;
+  memcpy(context->hostRecord, hostRecord, kHostRecordSize);
+  FormConfigPath(g_moduleDirectory, context->configPath, kPathCapacity);
+
+  wchar_t messageOutput[kMessageOutputCapacity];
+  ReadKey(kMessageOutputKey, kMessageOutputDefault, messageOutput, kMessageOutputCapacity,
+          context->configPath);
+  context->messageOutput = IsMessageOutputOn(messageOutput) ? 1 : 0;
+
+  wchar_t grepCommand[kGrepCommandCapacity + 1];
+  ReadKey(kGrepCommandKey, kGrepCommandDefault, grepCommand, kGrepCommandCapacity,
+          context->configPath);
+
+  switch (PrepareSearch(argument, grepCommand, *context, *result)) {
+    case OpenOutcome::kOpened:
+      return context;
+    case OpenOutcome::kNoSearchArguments:
+      HostPrintAnsi(kQuoteDirectoryMessage);
+      break;
+    case OpenOutcome::kCommandTooLong:
+      break;
+  }
+  GlobalFree(context);
+  return nullptr;
+}
+
+extern "C" int WINAPI ApiClose(HANDLE handle) {
+  if (handle == nullptr) return 0;
+  auto* context = static_cast<SearchContext*>(handle);
+  CloseSearchHandles(*context);
+  GlobalFree(context);
+  return 1;
+}
+
+extern "C" int WINAPI ApiFindNext(HANDLE handle, FindRecord* record) {
+  if (handle == nullptr) return 0;
+  if (record == nullptr) return -1;
+  auto* context = static_cast<SearchContext*>(handle);
+  if (TakeNextLine(*context, record, Win32Reader()) < 0) {
+    if (context->messageOutput != 0) HostAcknowledgeEnd();
+    return -1;
+  }
+
+  wchar_t path[kPathCapacity];
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (FormRealPath(context->baseDirectory, record->name, path, kPathCapacity) &&
+      GetFileAttributesExW(path, GetFileExInfoStandard, &data)) {
+    record->sizeLow = data.nFileSizeLow;
+    record->sizeHigh = data.nFileSizeHigh;
+    record->writeTimeLow = data.ftLastWriteTime.dwLowDateTime;
+    record->writeTimeHigh = data.ftLastWriteTime.dwHighDateTime;
+    record->attributes = data.dwFileAttributes;
+  } else {
+    // Missing, unreachable, or a path too long to form: still an entry, like a plain empty file.
+    record->sizeLow = 0;
+    record->sizeHigh = 0;
+    record->writeTimeLow = 0;
+    record->writeTimeHigh = 0;
+    record->attributes = FILE_ATTRIBUTE_NORMAL;
+  }
+  return 1;
+}
+
+extern "C" int WINAPI ApiFindFirst(HANDLE handle, void*, FindRecord* record) {
+  if (handle == nullptr) return 0;
+  auto* context = static_cast<SearchContext*>(handle);
+  if (context->messageOutput != 0) {
+    HostPrint(L"");
+    HostPrint(kListingHeader);
+  }
+  // A new run replaces the previous one: its handles are closed (a child still running ends
+  // when its pipe breaks) and its unread output is dropped.
+  CloseSearchHandles(*context);
+  context->outputBuffer[0] = 0;
+  if (!StartSearchProcess(context->commandLine, *context, Win32Launch())) return 0;
+  int waited = FillOutputBuffer(*context, Win32Reader());
+  if (waited != 1) return waited;
+  return ApiFindNext(handle, record);
+}

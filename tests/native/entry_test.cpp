@@ -1,0 +1,146 @@
+#include "plugin/entry.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "plugin/fixed_text.h"
+
+namespace {
+
+std::unique_ptr<SearchContext> ContextFor(const wchar_t* baseDirectory) {
+  auto context = std::make_unique<SearchContext>();
+  memset(context.get(), 0, sizeof(SearchContext));
+  CopyText(context->baseDirectory, baseDirectory);
+  return context;
+}
+
+struct Built {
+  OpenCommandOutcome outcome;
+  std::wstring command;
+};
+
+Built Build(const wchar_t* openTemplate, const wchar_t* entryPath = L"/src\\a.c:12",
+            const wchar_t* base = L"C:\\work") {
+  auto context = ContextFor(base);
+  wchar_t command[kOpenCommandCapacity];
+  wmemset(command, L'#', kOpenCommandCapacity);
+  OpenCommandOutcome outcome = BuildOpenCommand(*context, entryPath, openTemplate, command);
+  return {outcome, command};
+}
+
+TEST(EntryTemplate, UsableShapesExpandInTheTemplatesOrder) {
+  const std::wstring path = L"\"C:\\work\\src\\a.c\"";
+  struct Row {
+    const wchar_t* openTemplate;
+    std::wstring expected;
+  } rows[] = {
+      {L"&EDIT %s", L"&EDIT " + path},
+      {L"&EXEC editor -n%d %s", L"&EXEC editor -n12 " + path},
+      {L"&EXEC editor %s:%d", L"&EXEC editor " + path + L":12"},
+      {L"%%PATH%% %d %s", L"%PATH% 12 " + path},
+      {L"%s", path},
+  };
+  for (const Row& row : rows) {
+    Built b = Build(row.openTemplate);
+    EXPECT_EQ(b.outcome, OpenCommandOutcome::kBuilt) << row.openTemplate;
+    EXPECT_EQ(b.command, row.expected) << row.openTemplate;
+  }
+}
+
+TEST(EntryTemplate, UnusableShapesAreRejected) {
+  const wchar_t* unusable[] = {L"&EDIT %5d %s", L"&EDIT %d %ls", L"&EDIT %S",   L"%s%s",
+                               L"%d%d",         L"&EDIT %d",     L"&EDIT %s %", L"",
+                               L"&EDIT",        L"&EDIT %% %s",  L"%s %%",      L"%x %d %s",
+                               L"a%%d %s",      L"%d %s %",      L"%D %s"};
+  for (const wchar_t* t : unusable) {
+    Built b = Build(t);
+    EXPECT_EQ(b.outcome, OpenCommandOutcome::kBadTemplate) << t;
+    EXPECT_EQ(b.command[0], 0) << t;
+  }
+}
+
+TEST(EntryTemplate, RecognitionLooksOnlyAtTheLastTwoPercentSigns) {
+  EXPECT_EQ(RecognizeTemplate(L"%5x %d %s").shape, TemplateShape::kLineThenPath);
+  EXPECT_EQ(RecognizeTemplate(L"%s %d").shape, TemplateShape::kPathThenLine);
+  EXPECT_EQ(RecognizeTemplate(L"only %s").shape, TemplateShape::kPath);
+  EXPECT_EQ(RecognizeTemplate(L"%d").shape, TemplateShape::kUnusable);
+}
+
+TEST(EntryCommand, LineNumberFollowsTheLastColon) {
+  EXPECT_EQ(Build(L"%d %s", L"/C:\\x.c:40").command, L"40 \"C:\\work\\C:\\x.c\"");
+  EXPECT_EQ(Build(L"%d %s", L"/a.c:").command, L"0 \"C:\\work\\a.c\"");
+  EXPECT_EQ(Build(L"%d %s", L"/a.c: +7x").command, L"7 \"C:\\work\\a.c\"");
+  EXPECT_EQ(Build(L"%d %s", L"/a.c").command, L"0 \"C:\\work\\a.c\"");  // no colon at all
+}
+
+TEST(EntryCommand, TooLongFailsCleanly) {
+  std::wstring base(240, L'b');
+  EXPECT_EQ(Build(L"%s", L"/short.c:1", base.c_str()).outcome, OpenCommandOutcome::kBuilt);
+  std::wstring name = L"/" + std::wstring(20, L'n') + L":1";
+  Built b = Build(L"%s", name.c_str(), base.c_str());  // 2 + 240 + 1 + 20 = 263 > 259
+  EXPECT_EQ(b.outcome, OpenCommandOutcome::kTooLong);
+  EXPECT_EQ(b.command[0], 0);
+  std::wstring longTemplate = std::wstring(510, L'x') + L" %s";
+  EXPECT_EQ(Build(longTemplate.c_str()).outcome, OpenCommandOutcome::kTooLong);
+}
+
+TEST(EntryCommand, BadEntriesFailCleanly) {
+  EXPECT_EQ(Build(L"%s", nullptr).outcome, OpenCommandOutcome::kBadEntry);
+  EXPECT_EQ(Build(L"%s", L"").outcome, OpenCommandOutcome::kBadEntry);
+  std::wstring huge = L"/" + std::wstring(260, L'n');
+  EXPECT_EQ(Build(L"%s", huge.c_str()).outcome, OpenCommandOutcome::kBadEntry);
+}
+
+TEST(EntryLineNumber, ReadsLikeWtoi) {
+  struct Row {
+    const wchar_t* text;
+    int32_t value;
+  } rows[] = {{L"42", 42},
+              {L"  42", 42},
+              {L"\t-3", -3},
+              {L"+8", 8},
+              {L"12abc", 12},
+              {L"abc", 0},
+              {L"", 0},
+              {L"- 5", 0},
+              {L"2147483647", INT32_MAX},
+              {L"99999999999", INT32_MAX},
+              {L"-2147483648", INT32_MIN},
+              {L"-99999999999", INT32_MIN}};
+  for (const Row& row : rows) EXPECT_EQ(ParseLineNumber(row.text), row.value) << row.text;
+}
+
+TEST(EntryRealPath, BaseBackslashAndNameUpToItsFirstColon) {
+  wchar_t path[kPathCapacity];
+  ASSERT_TRUE(FormRealPath(L"C:\\work\\src", L"main.c:42", path, kPathCapacity));
+  EXPECT_STREQ(path, L"C:\\work\\src\\main.c");
+  ASSERT_TRUE(FormRealPath(L"C:\\", L"a.c:1", path, kPathCapacity));
+  EXPECT_STREQ(path, L"C:\\\\a.c");  // a drive root gives a doubled backslash, used as formed
+  ASSERT_TRUE(FormRealPath(L"C:\\w", L"D:\\x.c", path, kPathCapacity));
+  EXPECT_STREQ(path, L"C:\\w\\D");
+  std::wstring base(250, L'b');
+  EXPECT_TRUE(FormRealPath(base.c_str(), L"12345678:1", path, kPathCapacity));  // 259
+  EXPECT_FALSE(FormRealPath(base.c_str(), L"123456789:1", path, kPathCapacity));
+  EXPECT_EQ(path[0], 0);
+}
+
+TEST(EntryCopyTo, FillsTheDestinationAndTerminatesOnlyWhenShorter) {
+  auto context = ContextFor(L"C:\\work");
+  wchar_t destination[16];
+  wmemset(destination, L'#', 16);
+  ASSERT_TRUE(CopyRealPath(*context, L"/a.c:3", destination, 10));
+  EXPECT_EQ(std::wstring(destination, 10), L"C:\\work\\/a");  // first character kept, no terminator
+  EXPECT_EQ(destination[10], L'#');
+  wmemset(destination, L'#', 16);
+  ASSERT_TRUE(CopyRealPath(*context, L"x:1", destination, 16));
+  EXPECT_EQ(std::wstring(destination, 16), std::wstring(L"C:\\work\\x\0\0\0\0\0\0\0", 16));
+  std::wstring tooLong(300, L'n');
+  EXPECT_FALSE(CopyRealPath(*context, tooLong.c_str(), destination, 16));
+  EXPECT_EQ(std::wstring(destination, 16), std::wstring(16, L'\0'));
+  EXPECT_FALSE(CopyRealPath(*context, nullptr, destination, 16));
+}
+
+}  // namespace

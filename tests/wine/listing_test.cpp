@@ -1,0 +1,195 @@
+// Listing a search end to end: real files, the real pipe, sgrep or the scripted child.
+#include "host/texts.h"
+#include "tests/wine/fixture.h"
+
+namespace {
+
+using Names = std::vector<std::wstring>;
+
+class ListingTest : public PluginTest {
+ protected:
+  void TearDown() override {
+    if (!savedDirectory.empty()) SetCurrentDirectoryW(savedDirectory.c_str());
+    PluginTest::TearDown();
+  }
+  // The search runs in the host's current directory, as in the file manager.
+  void SearchIn(const std::wstring& directory) {
+    wchar_t current[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, current);
+    savedDirectory = current;
+    SetCurrentDirectoryW(directory.c_str());
+  }
+  std::wstring savedDirectory;
+};
+
+WIN32_FILE_ATTRIBUTE_DATA Attributes(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data = {};
+  EXPECT_TRUE(GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data));
+  return data;
+}
+
+std::string NumberedLines(int count, int matchA, int matchB) {
+  std::string text;
+  for (int i = 1; i <= count; ++i)
+    text += (i == matchA || i == matchB ? "  call Foo();\r\n" : "  other();\r\n");
+  return text;
+}
+
+TEST_F(ListingTest, RoadOfOneSearch) {
+  std::wstring source = folder + L"src";
+  CreateDirectoryW(source.c_str(), nullptr);
+  WriteBytes(source + L"\\main.c", NumberedLines(50, 42, 0));
+  WriteBytes(source + L"\\other.c", "nothing here\r\n");
+  Load({{L"GrepCommand", SgrepCommand()}});
+  SearchIn(source);
+  HANDLE handle = Open(L"\"" + source + L"\" foo *.c");
+  EXPECT_EQ(std::wstring(Context(handle).commandLine), SgrepCommand() + L"  foo *.c");
+  Listed listed = List(handle);
+  ASSERT_EQ(listed.names, (Names{L"main.c:42"}));
+  WIN32_FILE_ATTRIBUTE_DATA file = Attributes(source + L"\\main.c");
+  const FindRecord& entry = listed.records[0];
+  EXPECT_EQ(entry.sizeLow, file.nFileSizeLow);
+  EXPECT_EQ(entry.sizeHigh, 0u);
+  EXPECT_EQ(entry.writeTimeLow, file.ftLastWriteTime.dwLowDateTime);
+  EXPECT_EQ(entry.writeTimeHigh, file.ftLastWriteTime.dwHighDateTime);
+  EXPECT_EQ(entry.attributes, file.dwFileAttributes);
+  EXPECT_EQ(api().execute(handle, L"/main.c:42"), 1);
+  EXPECT_EQ(host->Executed(), (Names{L"&EDIT \"" + source + L"\\main.c\""}));
+  EXPECT_EQ(api().close(handle), 1);
+}
+
+TEST_F(ListingTest, TwoMatchesInOneFileShareItsSizeTimeAndAttributes) {
+  WriteBytes(folder + L"a.txt", NumberedLines(60, 3, 40));
+  Load({{L"GrepCommand", SgrepCommand()}});
+  SearchIn(folder);
+  HANDLE handle = Open(L"\"" + folder.substr(0, folder.size() - 1) + L"\" foo *.txt");
+  Listed listed = List(handle);
+  ASSERT_EQ(listed.names, (Names{L"a.txt:3", L"a.txt:40"}));
+  const FindRecord &a = listed.records[0], &b = listed.records[1];
+  EXPECT_EQ(memcmp(&a.sizeLow, &b.sizeLow, 20), 0);
+  EXPECT_NE(a.writeTimeLow | a.writeTimeHigh, 0u);
+  api().close(handle);
+}
+
+TEST_F(ListingTest, NoMatchesEndsAtOnceWithMesOk) {
+  WriteBytes(folder + L"a.txt", "nothing\r\n");
+  Load({{L"GrepCommand", SgrepCommand()}, {L"MessageOutput", L"1"}});
+  SearchIn(folder);
+  HANDLE handle = Open(L"\"" + folder + L"\" absent *.txt");
+  Listed listed = List(handle);
+  EXPECT_TRUE(listed.names.empty());
+  EXPECT_EQ(listed.last, -1);
+  EXPECT_EQ(host->Printed(), (Names{L"", kListingHeader}));
+  EXPECT_EQ(host->Count(L"MesOk"), 1);
+  api().close(handle);
+}
+
+TEST_F(ListingTest, EchoShowsHeaderEveryLineInOrderThenMesOk) {
+  HANDLE handle = OpenChild(
+      L"out:a.txt:1:one\\r\\n sleep:100 out:b.txt:2:two\\n out:not\\x20a\\x20result\\r\\n "
+      L"out:c.txt:3:three\\r\\n",
+      /*messageOutput=*/true);
+  Listed listed = List(handle);
+  EXPECT_EQ(listed.names, (Names{L"a.txt:1", L"b.txt:2"}));
+  std::vector<std::wstring> calls;
+  for (const HostCall& call : host->calls) calls.push_back(call.method + L":" + call.text);
+  EXPECT_EQ(calls, (Names{L"MesPrint:", std::wstring(L"MesPrint:") + kListingHeader,
+                          L"MesPrint:a.txt:1:one", L"MesPrint:b.txt:2:two",
+                          L"MesPrint:not a result", L"MesOk:"}));
+  api().close(handle);
+}
+
+TEST_F(ListingTest, MissingFileAndDriveLetterPathsGetTheFailureValues) {
+  HANDLE handle = OpenChild(L"out:missing.txt:4:x\\r\\nC:\\\\windows\\\\win.ini:5:y\\r\\n");
+  Listed listed = List(handle);
+  ASSERT_EQ(listed.names, (Names{L"missing.txt:4", L"C:\\windows\\win.ini"}));
+  for (const FindRecord& r : listed.records) {
+    EXPECT_EQ(r.attributes, static_cast<uint32_t>(FILE_ATTRIBUTE_NORMAL));
+    EXPECT_EQ(r.sizeLow | r.sizeHigh | r.writeTimeLow | r.writeTimeHigh, 0u);
+  }
+  api().close(handle);
+}
+
+TEST_F(ListingTest, RealPathTooLongForItsFieldGetsTheFailureValues) {
+  std::wstring name(240, L'n');
+  WriteBytes(folder + L"x.txt", "x");
+  HANDLE handle = OpenChild(L"out:" + name + L":1:x\\r\\nx.txt:2:y\\r\\n");
+  Listed listed = List(handle);
+  ASSERT_EQ(listed.names.size(), 2u);
+  EXPECT_EQ(listed.records[0].attributes, static_cast<uint32_t>(FILE_ATTRIBUTE_NORMAL));
+  EXPECT_EQ(listed.records[1].sizeLow, 1u);  // the next, short one is found
+  api().close(handle);
+}
+
+TEST_F(ListingTest, EscapeDuringALaterRefillIsFollowedByMesOk) {
+  HANDLE handle = OpenChild(L"out:a.txt:1:x\\r\\n hang", /*messageOutput=*/true);
+  ForgetEscape();
+  std::thread escape = PressEscapeAfter(400);
+  FindRecord record;
+  // The first line arrives, then the refill after it waits on a silent child.
+  EXPECT_EQ(api().findFirst(handle, nullptr, &record), -1);
+  escape.join();
+  std::vector<std::wstring> calls;
+  for (const HostCall& call : host->calls) calls.push_back(call.method + L":" + call.text);
+  EXPECT_EQ(calls,
+            (Names{L"MesPrint:", std::wstring(L"MesPrint:") + kListingHeader, L"MesPrint:a.txt:1:x",
+                   L"MesPrint:\u51e6\u7406\u3092\u4e2d\u65ad\u3057\u307e\u3057\u305f", L"MesOk:"}));
+  EXPECT_EQ(WaitForSingleObject(Context(handle).process, 5000), WAIT_OBJECT_0);
+  api().close(handle);
+}
+
+TEST_F(ListingTest, NullRecordEndsWithoutConsumingALineOrMesOk) {
+  HANDLE handle = OpenChild(L"out:a.txt:1:x\\r\\nb.txt:2:y\\r\\n", /*messageOutput=*/true);
+  EXPECT_EQ(api().findFirst(handle, nullptr, nullptr), -1);
+  EXPECT_EQ(api().findNext(handle, nullptr), -1);
+  EXPECT_EQ(host->Count(L"MesOk"), 0);
+  FindRecord record;
+  ASSERT_EQ(api().findNext(handle, &record), 1);
+  EXPECT_STREQ(record.name, L"a.txt:1");
+  api().close(handle);
+}
+
+TEST_F(ListingTest, NothingPastTheRecordIsTouchedAndEndLeavesTheFieldsAlone) {
+  HANDLE handle = OpenChild(L"out:a.txt:1:x\\r\\n");
+  std::vector<BYTE> record(600, 0xcc);
+  auto* r = reinterpret_cast<FindRecord*>(record.data());
+  ASSERT_EQ(api().findFirst(handle, nullptr, r), 1);
+  for (size_t i = 540; i < record.size(); ++i) ASSERT_EQ(record[i], 0xcc) << i;
+  std::vector<BYTE> before(record.begin() + 520, record.end());
+  EXPECT_EQ(api().findNext(handle, r), -1);
+  EXPECT_EQ(std::vector<BYTE>(record.begin() + 520, record.end()), before);
+  api().close(handle);
+}
+
+TEST_F(ListingTest, SecondFindFirstStartsAFreshRunWithoutLeaking) {
+  HANDLE handle = OpenChild(L"out:a.txt:1:x\\r\\nb.txt:2:y\\r\\nc.txt:3:z\\r\\n");
+  FindRecord record;
+  ASSERT_EQ(api().findFirst(handle, nullptr, &record), 1);
+  DWORD before = 0, after = 0;
+  GetProcessHandleCount(GetCurrentProcess(), &before);
+  for (int i = 0; i < 20; ++i) {
+    ASSERT_EQ(api().findFirst(handle, nullptr, &record), 1);
+    EXPECT_STREQ(record.name, L"a.txt:1");  // nothing of the previous run's output
+  }
+  GetProcessHandleCount(GetCurrentProcess(), &after);
+  EXPECT_EQ(after, before);
+  EXPECT_EQ(List(handle).names, (Names{L"a.txt:1", L"b.txt:2", L"c.txt:3"}));
+  api().close(handle);
+}
+
+TEST_F(ListingTest, CloseWhileTheChildStillRunsDoesNotWaitForIt) {
+  HANDLE handle = OpenChild(L"out:a.txt:1:x\\r\\nb.txt:2:y\\r\\n forever");
+  FindRecord record;
+  ASSERT_EQ(api().findFirst(handle, nullptr, &record), 1);
+  HANDLE process = nullptr;
+  DuplicateHandle(GetCurrentProcess(), Context(handle).process, GetCurrentProcess(), &process, 0,
+                  FALSE, DUPLICATE_SAME_ACCESS);
+  DWORD started = GetTickCount();
+  EXPECT_EQ(api().close(handle), 1);
+  EXPECT_LT(GetTickCount() - started, 1000u);
+  // Its pipe is broken now: the next write fails and it ends.
+  EXPECT_EQ(WaitForSingleObject(process, 10000), WAIT_OBJECT_0);
+  CloseHandle(process);
+}
+
+}  // namespace

@@ -1,0 +1,147 @@
+// sgrep: a small stand-in for "findstr /N /I /P" (Wine's findstr prints nothing), so sarvik can be
+// tried and tested with a real search. Usage:
+//   sgrep [/N] [/I] [/P] [/S] "word word..." pattern...
+// Prints name:line:text (name:text without /N) for every line holding any of the words, in code
+// page 932, as findstr does on a Japanese system. /S searches the patterns' subdirectories too.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tools/sgrep_match.h"
+
+namespace {
+
+struct Options {
+  bool numbers = false, ignoreCase = false, printableOnly = false, subdirectories = false;
+};
+
+std::string ToCp932(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  int bytes = WideCharToMultiByte(932, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                  nullptr, nullptr);
+  std::string out(static_cast<size_t>(bytes), '\0');
+  WideCharToMultiByte(932, 0, text.data(), static_cast<int>(text.size()), &out[0], bytes, nullptr,
+                      nullptr);
+  return out;
+}
+
+class Output {
+ public:
+  ~Output() { Flush(); }
+  void Add(const std::string& text) {
+    pending_ += text;
+    if (pending_.size() >= 4096) Flush();
+  }
+  void Flush() {
+    DWORD written = 0;
+    if (!pending_.empty())
+      WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), pending_.data(),
+                static_cast<DWORD>(pending_.size()), &written, nullptr);
+    pending_.clear();
+  }
+
+ private:
+  std::string pending_;
+};
+
+bool ReadWhole(const std::wstring& path, std::string& content) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  content.clear();
+  char chunk[65536];
+  DWORD got = 0;
+  while (ReadFile(file, chunk, sizeof(chunk), &got, nullptr) && got > 0) content.append(chunk, got);
+  CloseHandle(file);
+  return true;
+}
+
+int SearchFile(const std::wstring& path, const std::vector<std::string>& words,
+               const Options& options, Output& out) {
+  std::string content;
+  if (!ReadWhole(path, content)) return 0;
+  if (options.printableOnly && !IsPrintableText(content)) return 0;
+  std::string name = ToCp932(path);
+  int found = 0;
+  MatchLines(content, words, options.ignoreCase, [&](int number, const std::string& line) {
+    std::string text = name + ":";
+    if (options.numbers) text += std::to_string(number) + ":";
+    out.Add(text + line + "\r\n");
+    ++found;
+  });
+  return found;
+}
+
+// Searches the files of `directory` that match `pattern`, then its subdirectories when asked.
+int SearchPattern(const std::wstring& directory, const std::wstring& pattern,
+                  const std::vector<std::string>& words, const Options& options, Output& out) {
+  int found = 0;
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((directory + pattern).c_str(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    std::vector<std::wstring> names;
+    do {
+      if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.push_back(data.cFileName);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    for (const std::wstring& name : names)
+      found += SearchFile(directory + name, words, options, out);
+  }
+  if (!options.subdirectories) return found;
+  find = FindFirstFileW((directory + L"*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return found;
+  std::vector<std::wstring> subdirectories;
+  do {
+    std::wstring name = data.cFileName;
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && name != L"." && name != L"..")
+      subdirectories.push_back(name);
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  for (const std::wstring& name : subdirectories)
+    found += SearchPattern(directory + name + L"\\", pattern, words, options, out);
+  return found;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  Options options;
+  std::vector<std::wstring> operands;
+  for (int i = 1; i < argc; ++i) {
+    std::wstring arg = argv[i];
+    if (arg.size() == 2 && arg[0] == L'/') {
+      switch (towupper(arg[1])) {
+        case L'N':
+          options.numbers = true;
+          continue;
+        case L'I':
+          options.ignoreCase = true;
+          continue;
+        case L'P':
+          options.printableOnly = true;
+          continue;
+        case L'S':
+          options.subdirectories = true;
+          continue;
+      }
+    }
+    operands.push_back(arg);
+  }
+  if (operands.size() < 2) {
+    const char usage[] = "usage: sgrep [/N] [/I] [/P] [/S] \"words\" file-pattern...\r\n";
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), usage, sizeof(usage) - 1, &written, nullptr);
+    return 2;
+  }
+  std::vector<std::string> words = SplitWords(ToCp932(operands[0]));
+  Output out;
+  int found = 0;
+  for (size_t i = 1; i < operands.size(); ++i) {
+    const std::wstring& operand = operands[i];
+    size_t slash = operand.find_last_of(L"\\/:");
+    std::wstring directory = slash == std::wstring::npos ? L"" : operand.substr(0, slash + 1);
+    found += SearchPattern(directory, operand.substr(directory.size()), words, options, out);
+  }
+  return found > 0 ? 0 : 1;
+}
