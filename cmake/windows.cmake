@@ -54,7 +54,7 @@ add_executable(wine_tests
 target_compile_options(wine_tests PRIVATE ${WARNINGS})
 # The bridge and config code are linked in directly where no export reaches them.
 target_sources(wine_tests PRIVATE host/bridge_win32.cpp config/config_win32.cpp)
-target_link_libraries(wine_tests PRIVATE testhost sarvik_core GTest::gtest psapi)
+target_link_libraries(wine_tests PRIVATE testhost sarvik_core GTest::gtest)
 add_dependencies(wine_tests sarvik sarvik-child sgrep)
 
 # Wine's own processes inherit the output of the test that starts them and ctest would wait for

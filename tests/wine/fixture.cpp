@@ -71,6 +71,22 @@ std::wstring Cp932ToWide(const std::string& text) {
   return out;
 }
 
+Usage MeasureUsage() {
+  Usage usage = {0, 0};
+  for (uintptr_t value = 4; value < (1u << 16); value += 4) {
+    DWORD flags = 0;
+    if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++usage.handles;
+  }
+  MEMORY_BASIC_INFORMATION region;
+  for (const char* at = nullptr; VirtualQuery(at, &region, sizeof(region)) == sizeof(region);
+       at = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
+    if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE)
+      usage.privateBytes += region.RegionSize;
+    if (static_cast<const char*>(region.BaseAddress) + region.RegionSize < at) break;
+  }
+  return usage;
+}
+
 std::thread PressEscapeAfter(DWORD milliseconds) {
   return std::thread([milliseconds] {
     Sleep(milliseconds);

@@ -22,6 +22,14 @@ void WriteBytes(const std::wstring& path, const std::string& bytes);
 void WriteIni(const std::wstring& path, const std::wstring& content);
 std::wstring Cp932ToWide(const std::string& text);
 
+// What the process holds, measured the same way on Windows and under Wine (whose process counters
+// stay 0): handle values that are valid, and committed private memory.
+struct Usage {
+  unsigned handles;
+  size_t privateBytes;
+};
+Usage MeasureUsage();
+
 // Presses and releases Escape, as a user would, after a pause; the next poll sees it.
 std::thread PressEscapeAfter(DWORD milliseconds);
 void ForgetEscape();  // takes a stale press away before a test that waits

@@ -165,14 +165,12 @@ TEST_F(ListingTest, SecondFindFirstStartsAFreshRunWithoutLeaking) {
   HANDLE handle = OpenChild(L"out:a.txt:1:x\\r\\nb.txt:2:y\\r\\nc.txt:3:z\\r\\n");
   FindRecord record;
   ASSERT_EQ(api().findFirst(handle, nullptr, &record), 1);
-  DWORD before = 0, after = 0;
-  GetProcessHandleCount(GetCurrentProcess(), &before);
+  unsigned before = MeasureUsage().handles;
   for (int i = 0; i < 20; ++i) {
     ASSERT_EQ(api().findFirst(handle, nullptr, &record), 1);
     EXPECT_STREQ(record.name, L"a.txt:1");  // nothing of the previous run's output
   }
-  GetProcessHandleCount(GetCurrentProcess(), &after);
-  EXPECT_EQ(after, before);
+  EXPECT_EQ(MeasureUsage().handles, before);
   EXPECT_EQ(List(handle).names, (Names{L"a.txt:1", L"b.txt:2", L"c.txt:3"}));
   api().close(handle);
 }
