@@ -50,10 +50,12 @@ add_executable(wine_tests
   tests/wine/listing_test.cpp
   tests/wine/module_test.cpp
   tests/wine/open_test.cpp
+  tests/wine/platform_test.cpp
   tests/wine/search_test.cpp)
 target_compile_options(wine_tests PRIVATE ${WARNINGS})
 # The bridge and config code are linked in directly where no export reaches them.
-target_sources(wine_tests PRIVATE host/bridge_win32.cpp config/config_win32.cpp)
+target_sources(wine_tests PRIVATE host/bridge_win32.cpp config/config_win32.cpp
+  search/platform_win32.cpp)
 target_link_libraries(wine_tests PRIVATE testhost sarvik_core GTest::gtest)
 add_dependencies(wine_tests sarvik sarvik-child sgrep)
 
