@@ -16,6 +16,17 @@ bool IsBlank(wchar_t c) {
 
 constexpr size_t kNone = SIZE_MAX;
 
+// Every % other than the placeholders must be half of a %% pair lying wholly before them: any
+// other conversion would have been formatted with no argument behind it.
+bool OnlyLiteralPairsBefore(const wchar_t* t, const TemplatePlan& plan) {
+  for (size_t i = 0; i < plan.first; ++i) {
+    if (t[i] != L'%') continue;
+    if (t[i + 1] != L'%' || i + 1 >= plan.first) return false;
+    ++i;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool FormRealPath(const wchar_t* baseDirectory, const wchar_t* name, wchar_t* path,
@@ -66,7 +77,8 @@ OpenCommandOutcome BuildOpenCommand(const SearchContext& context, const wchar_t*
                                     wchar_t (&command)[kOpenCommandCapacity]) {
   command[0] = 0;
   TemplatePlan plan = RecognizeTemplate(openTemplate);
-  if (plan.shape == TemplateShape::kUnusable) return OpenCommandOutcome::kBadTemplate;
+  if (plan.shape == TemplateShape::kUnusable || !OnlyLiteralPairsBefore(openTemplate, plan))
+    return OpenCommandOutcome::kBadTemplate;
   if (entryPath == nullptr || entryPath[0] == 0) return OpenCommandOutcome::kBadEntry;
 
   // The host passes the listing's root "/" before the EntryName; the line number follows the
@@ -98,13 +110,7 @@ OpenCommandOutcome BuildOpenCommand(const SearchContext& context, const wchar_t*
         PutDecimal(out, line);
       ++i;  // the placeholder's letter
     } else if (c == L'%') {
-      // Only a pair wholly before the placeholders is a literal percent sign; any other
-      // conversion would have had no argument behind it.
-      if (openTemplate[i + 1] != L'%' || i + 1 >= plan.first) {
-        command[0] = 0;
-        return OpenCommandOutcome::kBadTemplate;
-      }
-      PutChar(out, L'%');
+      PutChar(out, L'%');  // a %% pair gives one percent sign
       ++i;
     } else {
       PutChar(out, c);

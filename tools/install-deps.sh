@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ g++-mingw-w64-i686 binutils-mingw-w64-i686 googletest
-          wine wine32 python3-pefile)
+          wine wine32 python3-pefile clang libclang-rt-14-dev valgrind)
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
 # wine32 is an i386 package.

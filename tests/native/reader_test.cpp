@@ -7,6 +7,7 @@
 
 #include "host/texts.h"
 #include "tests/native/fake_platform.h"
+#include "tests/native/reader_model.h"
 
 namespace {
 
@@ -254,6 +255,34 @@ TEST(ReaderLeadBytes, HalfCharacterAtTheBufferEndIsNotEchoed) {
 TEST(ReaderLeadBytes, LoneLeadByteAsTheWholeLineIsCut) {
   Listing l = ListWhole("\x81\n", true);
   EXPECT_EQ(l.printed, (std::vector<std::string>{""}));
+}
+
+}  // namespace
+
+namespace {
+
+// Random outputs built from the bytes that matter (colons, line breaks, lead bytes, zeros) must
+// list exactly as the plain model says, in any chunking.
+TEST(ReaderModel, RandomOutputsListAsTheModelSays) {
+  std::mt19937 random(2026);
+  const char alphabet[] = {'a', ':', ':', '\n', '\r', '\x81', '\x82', '\xa0', '\xe0', '\0', 'b'};
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    size_t length = random() % 3000;
+    for (size_t i = 0; i < length; ++i) {
+      // Mostly names with two colons, so listings run long enough to reach the buffer's edges.
+      if (random() % 40 == 0)
+        text += "f" + std::to_string(i) + ".txt:" + std::to_string(random() % 99) + ":";
+      else
+        text += alphabet[random() % sizeof(alphabet)];
+    }
+    ModelListing model = ModelList(text);
+    std::vector<size_t> sizes;
+    for (int i = 0; i < 8; ++i) sizes.push_back(1 + random() % 700);
+    Listing l = ListInChunks(text, sizes, true);
+    ASSERT_EQ(l.entries, model.entries) << "round " << round;
+    ASSERT_EQ(l.printed, model.echoed) << "round " << round;
+  }
 }
 
 }  // namespace

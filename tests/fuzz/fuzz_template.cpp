@@ -1,0 +1,100 @@
+// Fuzzed open templates, base directories and entries: the expansion never writes past its field,
+// never formats with an argument it was not given, and agrees with the platform's own formatter
+// wherever the template is usable.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstring>
+#include <algorithm>
+#include <cwchar>
+#include <memory>
+#include <string>
+
+#include "plugin/entry.h"
+#include "plugin/fixed_text.h"
+
+namespace {
+
+std::wstring Wide(const std::string& bytes) {
+  static const wchar_t kCommon[] = L"%%%%dsSlD5:.\\\"/ x";
+  std::wstring text;
+  for (unsigned char b : bytes) {
+    if (b >= 0xC0) text += kCommon[b % (sizeof(kCommon) / sizeof(wchar_t) - 1)];
+    else if (b >= 0x80) text += static_cast<wchar_t>(0x3000 + b);
+    else if (b != 0) text += static_cast<wchar_t>(b);
+  }
+  return text;
+}
+
+// True when every % outside the placeholders belongs to a %% pair wholly before them.
+bool OnlyPairsBefore(const std::wstring& t, const TemplatePlan& plan) {
+  for (size_t i = 0; i < t.size(); ++i) {
+    if (i == plan.first || i == plan.second) {
+      ++i;
+      continue;
+    }
+    if (t[i] != L'%') continue;
+    if (i + 1 >= plan.first || t[i + 1] != L'%') return false;
+    ++i;
+  }
+  return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  FuzzedDataProvider input(data, size);
+  std::wstring base = Wide(input.ConsumeRandomLengthString(300)).substr(0, 259);
+  base += std::wstring(std::min<size_t>(259 - base.size(), input.ConsumeIntegralInRange<size_t>(0, 259)), L'b');
+  std::wstring entry = Wide(input.ConsumeRandomLengthString(300));
+  std::wstring openTemplate = Wide(input.ConsumeRemainingBytesAsString()).substr(0, 291);
+
+  auto context = std::make_unique<SearchContext>();
+  memset(context.get(), 0, sizeof(SearchContext));
+  CopyText(context->baseDirectory, base.c_str());
+  wchar_t guarded[kOpenCommandCapacity + 16];
+  wmemset(guarded, L'#', kOpenCommandCapacity + 16);
+  auto& command = *reinterpret_cast<wchar_t(*)[kOpenCommandCapacity]>(guarded);
+  OpenCommandOutcome outcome =
+      BuildOpenCommand(*context, entry.c_str(), openTemplate.c_str(), command);
+  for (size_t i = kOpenCommandCapacity; i < kOpenCommandCapacity + 16; ++i)
+    if (guarded[i] != L'#') abort();
+
+  TemplatePlan plan = RecognizeTemplate(openTemplate.c_str());
+  bool usable = plan.shape != TemplateShape::kUnusable && OnlyPairsBefore(openTemplate, plan);
+  if (!usable) {
+    if (outcome != OpenCommandOutcome::kBadTemplate) abort();
+    return 0;
+  }
+  if (entry.empty() || entry.size() - 1 >= 260) {
+    if (outcome != OpenCommandOutcome::kBadEntry) abort();
+    return 0;
+  }
+  std::wstring name = entry.substr(1);
+  size_t colon = name.rfind(L':');
+  std::wstring file = colon == std::wstring::npos ? name : name.substr(0, colon);
+  long parsed = colon == std::wstring::npos ? 0 : wcstol(name.c_str() + colon + 1, nullptr, 10);
+  int32_t line = static_cast<int32_t>(std::max<long>(INT32_MIN, std::min<long>(INT32_MAX, parsed)));
+  std::wstring quoted = L"\"" + base + L"\\" + file + L"\"";
+
+  // The platform's formatter, given exactly the arguments the template's shape names.
+  std::wstring format;
+  for (size_t i = 0; i < openTemplate.size(); ++i) {
+    format += openTemplate[i];
+    if ((i == plan.first || i == plan.second) && openTemplate[i + 1] == L's') format += L'l';
+  }
+  std::wstring reference(4096, L'\0');
+  int n = plan.shape == TemplateShape::kPath
+              ? swprintf(&reference[0], reference.size(), format.c_str(), quoted.c_str())
+          : plan.shape == TemplateShape::kLineThenPath
+              ? swprintf(&reference[0], reference.size(), format.c_str(), line, quoted.c_str())
+              : swprintf(&reference[0], reference.size(), format.c_str(), quoted.c_str(), line);
+  if (n < 0) abort();
+  reference.resize(static_cast<size_t>(n));
+  bool fits = quoted.size() < kPathCapacity && reference.size() < kOpenCommandCapacity;
+  if (!fits) {
+    if (outcome != OpenCommandOutcome::kTooLong || command[0] != 0) abort();
+    return 0;
+  }
+  if (outcome != OpenCommandOutcome::kBuilt || reference != command) abort();
+  return 0;
+}
