@@ -51,7 +51,8 @@ add_executable(wine_tests
   tests/wine/module_test.cpp
   tests/wine/open_test.cpp
   tests/wine/platform_test.cpp
-  tests/wine/search_test.cpp)
+  tests/wine/search_test.cpp
+  tests/wine/stress_test.cpp)
 target_compile_options(wine_tests PRIVATE ${WARNINGS})
 # The bridge and config code are linked in directly where no export reaches them.
 target_sources(wine_tests PRIVATE host/bridge_win32.cpp config/config_win32.cpp
@@ -71,7 +72,7 @@ set_tests_properties(wine_down PROPERTIES FIXTURES_CLEANUP wine ENVIRONMENT "${W
 
 # The key state and COM registrations are shared by every process on one prefix: the suites run
 # one at a time.
-foreach(suite Module Bridge Open Search Listing Entry)
+foreach(suite Module Bridge Open Search Listing Entry Stress)
   add_test(NAME wine_${suite} COMMAND wine_tests --gtest_filter=${suite}*)
   set_tests_properties(wine_${suite} PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK wineprefix
     ENVIRONMENT "${WINE_ENV}" TIMEOUT 600)

@@ -1,0 +1,125 @@
+// Load, faults and bad input through the test host, each bounded in time.
+#include "tests/wine/fixture.h"
+
+namespace {
+
+using Names = std::vector<std::wstring>;
+
+class StressTest : public PluginTest {};
+
+// 200,000 result lines of mixed shapes: short and over 512 bytes, double-byte names and text,
+// CR LF and LF. Returns the output and the entries it must give.
+std::string MixedOutput(int lines, Names& expected) {
+  std::string out;
+  out.reserve(static_cast<size_t>(lines) * 90);
+  const std::string kanji =
+      "\x93\xfa\x96\x7b\x8c\xea\x83\x65\x83\x4c\x83\x58\x83\x67";  // 日本語テキスト
+  for (int i = 1; i <= lines; ++i) {
+    std::string name = i % 7 == 0 ? "\x83\x66\x81\x5b\x83\x5e" + std::to_string(i % 13) + ".txt"
+                                  : "src\\file" + std::to_string(i % 97) + ".c";
+    std::string text = i % 5 == 0 ? kanji : "int value = " + std::to_string(i) + ";";
+    if (i % 211 == 0) text += std::string(600 + i % 700, 'x');  // longer than the buffer
+    std::string entry = name + ":" + std::to_string(i);
+    out += entry + ":" + text + (i % 3 == 0 ? "\n" : "\r\n");
+    expected.push_back(Cp932ToWide(entry));
+  }
+  return out;
+}
+
+TEST_F(StressTest, TwoHundredThousandLinesComeOutWholeAndInOrder) {
+  Names expected;
+  WriteBytes(folder + L"output.txt", MixedOutput(200000, expected));
+  for (bool messageOutput : {false, true}) {
+    if (host) host->calls.clear();
+    HANDLE handle = OpenChild(L"cat:" + folder + L"output.txt", messageOutput);
+    DWORD started = GetTickCount();
+    Listed listed = List(handle);
+    std::printf("200000 lines, message output %s: %lu ms\n", messageOutput ? "on" : "off",
+                GetTickCount() - started);
+    EXPECT_EQ(listed.last, -1);
+    ASSERT_EQ(listed.names.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i)
+      ASSERT_EQ(listed.names[i], expected[i]) << "entry " << i;
+    if (messageOutput) {
+      EXPECT_EQ(host->Printed().size(), expected.size() + 2);  // the header's two lines
+      EXPECT_EQ(host->Count(L"MesOk"), 1);
+    }
+    api().close(handle);
+  }
+}
+
+TEST_F(StressTest, ThousandOpenListCloseCyclesLeaveNothingBehind) {
+  HANDLE handle = OpenChild(L"out:a.txt:1:x\\r\\nb.txt:2:y\\r\\n", /*messageOutput=*/true);
+  api().close(handle);
+  auto cycle = [&] {
+    HANDLE h = Open(L"\"" + folder + L"\" out:a.txt:1:x\\r\\nb.txt:2:y\\r\\n");
+    ASSERT_EQ(List(h).names.size(), 2u);
+    ASSERT_EQ(api().close(h), 1);
+  };
+  for (int i = 0; i < 20; ++i) cycle();  // warm up the heap and the COM caches
+  host->calls.clear();
+  Usage before = MeasureUsage();
+  for (int i = 0; i < 1000; ++i) {
+    cycle();
+    host->calls.clear();  // the test host's own record of calls is not the plugin's
+  }
+  Usage after = MeasureUsage();
+  std::printf("handles %u -> %u, private bytes %lu -> %lu\n", before.handles, after.handles,
+              static_cast<unsigned long>(before.privateBytes),
+              static_cast<unsigned long>(after.privateBytes));
+  EXPECT_EQ(after.handles, before.handles);
+  // A leaked context alone would add 18 MB here, a leaked pipe 1000 handles; the margin covers
+  // the heap keeping a few more pages than it started with.
+  EXPECT_LT(after.privateBytes, before.privateBytes + 512 * 1024);
+}
+
+TEST_F(StressTest, ChildThatEndsWithoutOutputEndsTheListing) {
+  HANDLE handle = OpenChild(L"exit:0", /*messageOutput=*/true);
+  Listed listed = List(handle);
+  EXPECT_TRUE(listed.names.empty());
+  EXPECT_EQ(listed.last, -1);
+  EXPECT_EQ(host->Count(L"MesOk"), 1);
+  api().close(handle);
+}
+
+TEST_F(StressTest, TenMegabyteLineGivesOneEntryAndTheNextLine) {
+  HANDLE handle = OpenChild(L"out:big.txt:1: bytes:10485760:41 out:\\r\\nnext.txt:2:x\\r\\n", true);
+  Listed listed = List(handle);
+  EXPECT_EQ(listed.names, (Names{L"big.txt:1", L"next.txt:2"}));
+  Names printed = host->Printed();
+  ASSERT_EQ(printed.size(),
+            4u);  // the header's two lines, the big line's first 512 bytes, the next
+  EXPECT_EQ(printed[2].size(), 512u);
+  api().close(handle);
+}
+
+TEST_F(StressTest, UnreadableGarbageOrHugeSettingsFilesNeverBreakAnOpen) {
+  Load();
+  std::wstring ini = folder + L"sarvik.ini";
+  // Held open without sharing: the file cannot be read, so the defaults apply.
+  WriteConfig({{L"GrepCommand", L"from-the-file"}});
+  HANDLE locked = CreateFileW(ini.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+  HANDLE handle = Open(L"\"d\" foo");
+  EXPECT_STREQ(Context(handle).commandLine, L"findstr /N /I /P  foo");
+  api().close(handle);
+  CloseHandle(locked);
+
+  std::string garbage;
+  for (int i = 0; i < 100000; ++i) garbage += static_cast<char>((i * 7919) % 256);
+  WriteBytes(ini, garbage);
+  handle = Open(L"\"d\" foo");
+  EXPECT_EQ(std::wstring(Context(handle).commandLine).substr(0, 16), L"findstr /N /I /P");
+  api().close(handle);
+
+  std::string huge;
+  for (int i = 0; i < 200000; ++i)
+    huge += "key" + std::to_string(i) + "=" + std::string(80, 'v') + "\r\n";
+  huge += "[Config]\r\nGrepCommand=" + std::string(9000, 'g') + "\r\nMessageOutput=1x\r\n";
+  WriteBytes(ini, huge);  // 18 MB, and a value longer than its capacity
+  BYTE hostRecord[kHostRecordSize] = {};
+  EXPECT_EQ(api().open(L"\"d\" foo", hostRecord, &openResult), nullptr);  // 8191 + 4 is too long
+  EXPECT_TRUE(host->calls.empty());
+}
+
+}  // namespace
