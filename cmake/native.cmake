@@ -18,3 +18,11 @@ target_compile_options(native_tests PRIVATE ${WARNINGS} ${SANITIZE} -g)
 target_link_options(native_tests PRIVATE ${SANITIZE})
 target_link_libraries(native_tests PRIVATE sarvik_core sgrep_core GTest::gtest_main)
 add_test(NAME native COMMAND native_tests)
+
+# The line cutting's own cost (tools/bench.sh), built optimised and without sanitizers.
+add_library(sarvik_core_fast STATIC search/reader.cpp)
+target_include_directories(sarvik_core_fast PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_options(sarvik_core_fast PRIVATE ${WARNINGS} -O2 -g)
+add_executable(bench_reader tools/bench_reader.cpp)
+target_compile_options(bench_reader PRIVATE ${WARNINGS} -O2 -g)
+target_link_libraries(bench_reader PRIVATE sarvik_core_fast)

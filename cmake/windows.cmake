@@ -81,3 +81,9 @@ endforeach()
 # The DLL file itself, read back by a PE reader (no Wine needed).
 add_test(NAME dll_shape COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/dll_shape.py
   $<TARGET_FILE:sarvik>)
+
+# Benchmarks (not tests): tools/bench.sh runs them.
+add_executable(sarvik-bench tools/bench_listing.cpp)
+target_compile_options(sarvik-bench PRIVATE ${WARNINGS} -municode)
+target_link_options(sarvik-bench PRIVATE -municode)
+target_link_libraries(sarvik-bench PRIVATE testhost)

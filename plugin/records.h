@@ -48,6 +48,11 @@ struct SearchContext {
   wchar_t baseDirectory[kPathCapacity];
   wchar_t configPath[kPathCapacity];
   int32_t messageOutput;  // 1: echo the output and acknowledge the end of a listing
+  // The previous entry's real path and the size, time and attributes it gave, reused while one
+  // file's matches follow each other: the attribute query is the dearest call of a listing.
+  // Emptied when a listing starts.
+  wchar_t lastRealPath[kPathCapacity];
+  uint32_t lastFileFields[5];  // sizeLow, sizeHigh, writeTimeLow, writeTimeHigh, attributes
 };
 
 #if defined(_WIN32) && !defined(_WIN64)
@@ -79,5 +84,6 @@ static_assert(offsetof(SearchContext, commandLine) == 566);
 static_assert(offsetof(SearchContext, baseDirectory) == 16952);
 static_assert(offsetof(SearchContext, configPath) == 17472);
 static_assert(offsetof(SearchContext, messageOutput) == 17992);
-static_assert(sizeof(SearchContext) == 17996);
+static_assert(offsetof(SearchContext, lastRealPath) == 17996);
+static_assert(sizeof(SearchContext) == 18536);
 #endif

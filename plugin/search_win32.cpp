@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <cwchar>
 
 #include "config/config.h"
 #include "host/bridge.h"
@@ -60,22 +61,28 @@ extern "C" int WINAPI ApiFindNext(HANDLE handle, FindRecord* record) {
   }
 
   wchar_t path[kPathCapacity];
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (FormRealPath(context->baseDirectory, record->name, path, kPathCapacity) &&
-      GetFileAttributesExW(path, GetFileExInfoStandard, &data)) {
-    record->sizeLow = data.nFileSizeLow;
-    record->sizeHigh = data.nFileSizeHigh;
-    record->writeTimeLow = data.ftLastWriteTime.dwLowDateTime;
-    record->writeTimeHigh = data.ftLastWriteTime.dwHighDateTime;
-    record->attributes = data.dwFileAttributes;
-  } else {
-    // Missing, unreachable, or a path too long to form: still an entry, like a plain empty file.
-    record->sizeLow = 0;
-    record->sizeHigh = 0;
-    record->writeTimeLow = 0;
-    record->writeTimeHigh = 0;
-    record->attributes = FILE_ATTRIBUTE_NORMAL;
+  bool formed = FormRealPath(context->baseDirectory, record->name, path, kPathCapacity);
+  uint32_t* fields = context->lastFileFields;
+  if (!formed || wcscmp(path, context->lastRealPath) != 0) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (formed && GetFileAttributesExW(path, GetFileExInfoStandard, &data)) {
+      fields[0] = data.nFileSizeLow;
+      fields[1] = data.nFileSizeHigh;
+      fields[2] = data.ftLastWriteTime.dwLowDateTime;
+      fields[3] = data.ftLastWriteTime.dwHighDateTime;
+      fields[4] = data.dwFileAttributes;
+    } else {
+      // Missing, unreachable, or a path too long to form: still an entry, like an empty file.
+      fields[0] = fields[1] = fields[2] = fields[3] = 0;
+      fields[4] = FILE_ATTRIBUTE_NORMAL;
+    }
+    wcscpy(context->lastRealPath, path);  // both fit the same field; empty when not formed
   }
+  record->sizeLow = fields[0];
+  record->sizeHigh = fields[1];
+  record->writeTimeLow = fields[2];
+  record->writeTimeHigh = fields[3];
+  record->attributes = fields[4];
   return 1;
 }
 
@@ -90,6 +97,7 @@ extern "C" int WINAPI ApiFindFirst(HANDLE handle, void*, FindRecord* record) {
   // when its pipe breaks) and its unread output is dropped.
   CloseSearchHandles(*context);
   context->outputBuffer[0] = 0;
+  context->lastRealPath[0] = 0;
   if (!StartSearchProcess(context->commandLine, *context, Win32Launch())) return 0;
   int waited = FillOutputBuffer(*context, Win32Reader());
   if (waited != 1) return waited;

@@ -10,6 +10,7 @@
 //   hang          never write, never end
 //   crash         die of an access violation
 //   exit:N        end with code N
+//   stamp         write one result line whose line number is the performance counter now
 #include <windows.h>
 
 #include <string>
@@ -117,6 +118,10 @@ int wmain(int argc, wchar_t** argv) {
     } else if (step == L"crash") {
       SetErrorMode(SEM_NOGPFAULTERRORBOX);  // no debugger, no dialog: just die
       *static_cast<volatile int*>(nullptr) = 0;
+    } else if (step == L"stamp") {
+      LARGE_INTEGER now;
+      QueryPerformanceCounter(&now);
+      Write(out, "stamp.txt:" + std::to_string(now.QuadPart) + ":x\r\n");
     } else if (step.rfind(L"exit:", 0) == 0) {
       ExitProcess(static_cast<UINT>(wcstol(step.c_str() + 5, nullptr, 10)));
     }

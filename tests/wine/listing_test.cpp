@@ -110,6 +110,21 @@ TEST_F(ListingTest, MissingFileAndDriveLetterPathsGetTheFailureValues) {
   api().close(handle);
 }
 
+TEST_F(ListingTest, EachListingLooksAtTheFilesAfresh) {
+  WriteBytes(folder + L"a.txt", "1");
+  WriteBytes(folder + L"b.txt", "22");
+  HANDLE handle = OpenChild(L"out:a.txt:1:x\\na.txt:2:x\\nb.txt:3:x\\nc.txt:4:x\\na.txt:5:x\\n");
+  auto sizes = [&] {
+    std::vector<uint32_t> found;
+    for (const FindRecord& r : List(handle).records) found.push_back(r.sizeLow);
+    return found;
+  };
+  EXPECT_EQ(sizes(), (std::vector<uint32_t>{1, 1, 2, 0, 1}));
+  WriteBytes(folder + L"a.txt", "55555");  // the last entry and the next listing's first
+  EXPECT_EQ(sizes(), (std::vector<uint32_t>{5, 5, 2, 0, 5}));
+  api().close(handle);
+}
+
 TEST_F(ListingTest, RealPathTooLongForItsFieldGetsTheFailureValues) {
   std::wstring name(240, L'n');
   WriteBytes(folder + L"x.txt", "x");

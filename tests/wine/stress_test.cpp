@@ -1,5 +1,6 @@
 // Load, faults and bad input through the test host, each bounded in time.
 #include "tests/wine/fixture.h"
+#include "tools/mixed_output.h"
 
 namespace {
 
@@ -7,28 +8,11 @@ using Names = std::vector<std::wstring>;
 
 class StressTest : public PluginTest {};
 
-// 200,000 result lines of mixed shapes: short and over 512 bytes, double-byte names and text,
-// CR LF and LF. Returns the output and the entries it must give.
-std::string MixedOutput(int lines, Names& expected) {
-  std::string out;
-  out.reserve(static_cast<size_t>(lines) * 90);
-  const std::string kanji =
-      "\x93\xfa\x96\x7b\x8c\xea\x83\x65\x83\x4c\x83\x58\x83\x67";  // 日本語テキスト
-  for (int i = 1; i <= lines; ++i) {
-    std::string name = i % 7 == 0 ? "\x83\x66\x81\x5b\x83\x5e" + std::to_string(i % 13) + ".txt"
-                                  : "src\\file" + std::to_string(i % 97) + ".c";
-    std::string text = i % 5 == 0 ? kanji : "int value = " + std::to_string(i) + ";";
-    if (i % 211 == 0) text += std::string(600 + i % 700, 'x');  // longer than the buffer
-    std::string entry = name + ":" + std::to_string(i);
-    out += entry + ":" + text + (i % 3 == 0 ? "\n" : "\r\n");
-    expected.push_back(Cp932ToWide(entry));
-  }
-  return out;
-}
-
 TEST_F(StressTest, TwoHundredThousandLinesComeOutWholeAndInOrder) {
+  std::vector<std::string> entries;
+  WriteBytes(folder + L"output.txt", MixedOutput(200000, &entries));
   Names expected;
-  WriteBytes(folder + L"output.txt", MixedOutput(200000, expected));
+  for (const std::string& entry : entries) expected.push_back(Cp932ToWide(entry));
   for (bool messageOutput : {false, true}) {
     if (host) host->calls.clear();
     HANDLE handle = OpenChild(L"cat:" + folder + L"output.txt", messageOutput);

@@ -1,0 +1,257 @@
+// sarvik-bench: how close listing through the plugin comes to what the pipe allows, its memory
+// for a long listing, and how soon the first entry is there. Runs under Wine or on Windows, from
+// the build folder (it needs sarvik.dll and sarvik-child.exe beside it).
+//
+//   sarvik-bench throughput LINES [PER_FILE]
+//                                    plugin (message output off, on) against a bare reader;
+//                                    PER_FILE consecutive lines name one file (default 1)
+//   sarvik-bench memory LINES        peak private bytes while listing LINES lines
+//   sarvik-bench latency RUNS        child's first output to ApiFindFirst returning
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tools/mixed_output.h"
+#include "tools/testhost.h"
+
+namespace {
+
+std::wstring Beside(const wchar_t* name) {
+  wchar_t path[MAX_PATH];
+  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring self(path, n);
+  return self.substr(0, self.find_last_of(L"\\/") + 1) + name;
+}
+
+double Seconds() {
+  LARGE_INTEGER now, frequency;
+  QueryPerformanceCounter(&now);
+  QueryPerformanceFrequency(&frequency);
+  return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+struct Workspace {
+  std::wstring folder;
+  std::wstring output;  // the file the child writes out
+  std::wstring childCommand;
+};
+
+// The files the output names exist, as they would after a real search.
+void CreateNamedFiles(const std::wstring& folder) {
+  CreateDirectoryW((folder + L"src").c_str(), nullptr);
+  for (int i = 0; i < 97; ++i) {
+    HANDLE file = CreateFileW((folder + L"src\\file" + std::to_wstring(i) + L".c").c_str(),
+                              GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    CloseHandle(file);
+  }
+  for (int i = 0; i < 13; ++i) {
+    HANDLE file =
+        CreateFileW((folder + L"\u30c7\u30fc\u30bf" + std::to_wstring(i) + L".txt").c_str(),
+                    GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    CloseHandle(file);
+  }
+}
+
+Workspace Prepare(int lines, int perFile = 1) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  Workspace w;
+  w.folder = std::wstring(temp) + L"sarvik-bench-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+  CreateDirectoryW(w.folder.c_str(), nullptr);
+  CopyFileW(Beside(L"sarvik.dll").c_str(), (w.folder + L"sarvik.dll").c_str(), FALSE);
+  w.output = w.folder + L"output.txt";
+  CreateNamedFiles(w.folder);
+  std::string bytes = MixedOutput(lines, nullptr, perFile);
+  HANDLE file = CreateFileW(w.output.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+  w.childCommand = L"\"" + Beside(L"sarvik-child.exe") + L"\"";
+  return w;
+}
+
+void Cleanup(const Workspace& w) {
+  for (int i = 0; i < 97; ++i)
+    DeleteFileW((w.folder + L"src\\file" + std::to_wstring(i) + L".c").c_str());
+  for (int i = 0; i < 13; ++i)
+    DeleteFileW((w.folder + L"\u30c7\u30fc\u30bf" + std::to_wstring(i) + L".txt").c_str());
+  RemoveDirectoryW((w.folder + L"src").c_str());
+  DeleteFileW(w.output.c_str());
+  DeleteFileW((w.folder + L"sarvik.ini").c_str());
+  DeleteFileW((w.folder + L"sarvik.dll").c_str());
+  RemoveDirectoryW(w.folder.c_str());
+}
+
+void WriteIni(const Workspace& w, bool messageOutput) {
+  std::wstring text = L"\xfeff[Config]\r\nGrepCommand=" + w.childCommand + L"\r\nMessageOutput=" +
+                      (messageOutput ? L"1" : L"0") + L"\r\n";
+  HANDLE file = CreateFileW((w.folder + L"sarvik.ini").c_str(), GENERIC_WRITE, 0, nullptr,
+                            CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(file, text.data(), static_cast<DWORD>(text.size() * 2), &written, nullptr);
+  CloseHandle(file);
+}
+
+// The limit the design allows: the same child started the same way, and the same pipe calls
+// (a peek, a 100 ms pause while it is empty, reads of at most 256 bytes), nothing else.
+long BareReader(const Workspace& w, double* seconds) {
+  SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+  HANDLE readEnd, writeEnd, inRead, inWrite;
+  CreatePipe(&readEnd, &writeEnd, &inherit, 0);
+  CreatePipe(&inRead, &inWrite, &inherit, 0);
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+  startup.hStdInput = inRead;
+  startup.hStdOutput = writeEnd;
+  startup.hStdError = writeEnd;
+  PROCESS_INFORMATION child = {};
+  std::wstring command = w.childCommand + L"  cat:" + w.output;
+  double start = Seconds();
+  CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0x08000010, nullptr, nullptr,
+                 &startup, &child);
+  CloseHandle(child.hThread);
+  CloseHandle(writeEnd);
+  CloseHandle(inRead);
+  long lines = 0;
+  char buffer[257];
+  for (;;) {
+    DWORD available = 0;
+    if (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available == 0) {
+      Sleep(100);
+      continue;
+    }
+    DWORD got = 0;
+    if (!ReadFile(readEnd, buffer, 256, &got, nullptr)) break;
+    lines += std::count(buffer, buffer + got, '\n');
+  }
+  *seconds = Seconds() - start;
+  CloseHandle(readEnd);
+  CloseHandle(inWrite);
+  CloseHandle(child.hProcess);
+  return lines;
+}
+
+size_t PrivateBytes() {
+  size_t total = 0;
+  MEMORY_BASIC_INFORMATION region;
+  for (const char* at = nullptr; VirtualQuery(at, &region, sizeof(region)) == sizeof(region);) {
+    if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += region.RegionSize;
+    const char* next = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
+    if (next <= at) break;
+    at = next;
+  }
+  return total;
+}
+
+// Lists the whole output through the plugin; samples private bytes every `sampleEvery` entries.
+long PluginListing(const Workspace& w, bool messageOutput, double* seconds, size_t* peak = nullptr,
+                   long sampleEvery = 0) {
+  WriteIni(w, messageOutput);
+  TestHost host;
+  host.Load(w.folder + L"sarvik.dll");
+  if (messageOutput) host.onCall = [&host](const HostCall&) { host.calls.clear(); };
+  BYTE hostRecord[kHostRecordSize] = {};
+  OpenResultRecord result;
+  std::wstring argument = L"\"" + w.folder + L"\" cat:" + w.output;
+  HANDLE handle = host.api().open(argument.c_str(), hostRecord, &result);
+  FindRecord record;
+  long entries = 0;
+  if (peak != nullptr) *peak = PrivateBytes();
+  double start = Seconds();
+  for (int r = host.api().findFirst(handle, nullptr, &record); r == 1;
+       r = host.api().findNext(handle, &record)) {
+    ++entries;
+    if (peak != nullptr && entries % sampleEvery == 0) *peak = std::max(*peak, PrivateBytes());
+  }
+  *seconds = Seconds() - start;
+  if (peak != nullptr) *peak = std::max(*peak, PrivateBytes());
+  host.api().close(handle);
+  return entries;
+}
+
+int Throughput(int lines, int perFile) {
+  Workspace w = Prepare(lines, perFile);
+  double bare = 0, off = 0, on = 0;
+  long bareLines = BareReader(w, &bare);
+  long offEntries = PluginListing(w, false, &off);
+  long onEntries = PluginListing(w, true, &on);
+  std::printf("lines %d, %d consecutive lines per file\n", lines, perFile);
+  std::printf("bare reader      %8ld lines    %7.3f s  %9.0f lines/s\n", bareLines, bare,
+              bareLines / bare);
+  std::printf("plugin, echo off %8ld entries  %7.3f s  %9.0f entries/s  %.3f of bare\n", offEntries,
+              off, offEntries / off, (offEntries / off) / (bareLines / bare));
+  std::printf("plugin, echo on  %8ld entries  %7.3f s  %9.0f entries/s  %.3f of bare\n", onEntries,
+              on, onEntries / on, (onEntries / on) / (bareLines / bare));
+  Cleanup(w);
+  return offEntries == lines && onEntries == lines ? 0 : 1;
+}
+
+int Memory(int lines) {
+  Workspace w = Prepare(lines);
+  double seconds = 0;
+  size_t peak = 0;
+  size_t before = PrivateBytes();
+  long entries = PluginListing(w, false, &seconds, &peak, 10000 < lines / 10 ? 10000 : 100);
+  std::printf("lines %d: entries %ld, private bytes before %zu, peak while listing %zu (+%zu)\n",
+              lines, entries, before, peak, peak - before);
+  Cleanup(w);
+  return 0;
+}
+
+int Latency(int runs) {
+  Workspace w = Prepare(0);
+  WriteIni(w, false);
+  TestHost host;
+  host.Load(w.folder + L"sarvik.dll");
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  std::vector<double> delays;
+  for (int i = 0; i < runs; ++i) {
+    BYTE hostRecord[kHostRecordSize] = {};
+    OpenResultRecord result;
+    // Vary the child's pause so its first write falls anywhere in the 100 ms poll.
+    std::wstring argument =
+        L"\"" + w.folder + L"\" sleep:" + std::to_wstring(37 * i % 100) + L" stamp";
+    HANDLE handle = host.api().open(argument.c_str(), hostRecord, &result);
+    FindRecord record;
+    int r = host.api().findFirst(handle, nullptr, &record);
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    std::wstring name = record.name;
+    if (r == 1 && name.rfind(L"stamp.txt:", 0) == 0) {
+      long long written = _wtoi64(name.c_str() + 10);
+      delays.push_back(1000.0 * static_cast<double>(now.QuadPart - written) /
+                       static_cast<double>(frequency.QuadPart));
+    }
+    host.api().close(handle);
+  }
+  std::sort(delays.begin(), delays.end());
+  if (delays.empty()) return 1;
+  std::printf(
+      "first output to ApiFindFirst returning, %zu runs: min %.1f ms, median %.1f ms, "
+      "max %.1f ms\n",
+      delays.size(), delays.front(), delays[delays.size() / 2], delays.back());
+  Cleanup(w);
+  return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 3) {
+    std::printf("usage: sarvik-bench throughput LINES | memory LINES | latency RUNS\n");
+    return 2;
+  }
+  std::wstring what = argv[1];
+  int count = _wtoi(argv[2]);
+  if (what == L"throughput") return Throughput(count, argc > 3 ? _wtoi(argv[3]) : 1);
+  if (what == L"memory") return Memory(count);
+  if (what == L"latency") return Latency(count);
+  return 2;
+}
