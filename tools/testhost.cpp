@@ -10,15 +10,16 @@ namespace {
 const wchar_t* const kMethods[] = {L"MesPrint", L"Exec", L"MesOk"};
 std::atomic<int> g_liveObjects{0};
 
-class HostObject : public IDispatch {
+// IUnknown for an object with one interface besides it.
+template <class Interface>
+class ComObject : public Interface {
  public:
-  explicit HostObject(TestHost* host) : host_(host) { ++g_liveObjects; }
-  virtual ~HostObject() { --g_liveObjects; }
-
+  explicit ComObject(const IID& iid) : iid_(iid) {}
+  virtual ~ComObject() = default;
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (iid == IID_IUnknown || iid == IID_IDispatch) {
-      *out = static_cast<IDispatch*>(this);
-      AddRef();
+    if (iid == IID_IUnknown || iid == iid_) {
+      *out = static_cast<Interface*>(this);
+      this->AddRef();
       return S_OK;
     }
     *out = nullptr;
@@ -30,6 +31,17 @@ class HostObject : public IDispatch {
     if (left == 0) delete this;
     return left;
   }
+
+ private:
+  const IID& iid_;
+  std::atomic<ULONG> refs_{1};
+};
+
+class HostObject : public ComObject<IDispatch> {
+ public:
+  explicit HostObject(TestHost* host) : ComObject(IID_IDispatch), host_(host) { ++g_liveObjects; }
+  ~HostObject() override { --g_liveObjects; }
+
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
     *count = 0;
     return S_OK;
@@ -73,29 +85,12 @@ class HostObject : public IDispatch {
 
  private:
   TestHost* host_;
-  std::atomic<ULONG> refs_{1};
   LCID namesLocale_ = 0;
 };
 
-class Factory : public IClassFactory {
+class Factory : public ComObject<IClassFactory> {
  public:
-  explicit Factory(TestHost* host) : host_(host) {}
-  virtual ~Factory() = default;
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-      *out = static_cast<IClassFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
+  explicit Factory(TestHost* host) : ComObject(IID_IClassFactory), host_(host) {}
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
     *out = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
@@ -108,7 +103,6 @@ class Factory : public IClassFactory {
 
  private:
   TestHost* host_;
-  std::atomic<ULONG> refs_{1};
 };
 
 void RegisterProgId() {

@@ -94,15 +94,6 @@ TEST_F(BridgeTest, UnknownMethodReturnsTheLookupFailure) {
   EXPECT_TRUE(host->calls.empty());
 }
 
-std::wstring SystemText(DWORD code) {
-  wchar_t* text = nullptr;
-  DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr,
-                           code, LANG_USER_DEFAULT, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring result(text != nullptr ? text : L"", n);
-  if (text != nullptr) LocalFree(text);
-  return result;
-}
-
 TEST_F(BridgeTest, LaunchErrorEndsWithTheSystemTextWithoutItsLineBreak) {
   std::wstring system = SystemText(ERROR_FILE_NOT_FOUND);
   ASSERT_GE(system.size(), 2u);

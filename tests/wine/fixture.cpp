@@ -71,6 +71,15 @@ std::wstring Cp932ToWide(const std::string& text) {
   return out;
 }
 
+std::wstring SystemText(DWORD code) {
+  wchar_t* text = nullptr;
+  DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr,
+                           code, LANG_USER_DEFAULT, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring result(text != nullptr ? text : L"", n);
+  if (text != nullptr) LocalFree(text);
+  return result;
+}
+
 Usage MeasureUsage() {
   Usage usage = {0, 0};
   for (uintptr_t value = 4; value < (1u << 16); value += 4) {

@@ -21,6 +21,8 @@ void WriteBytes(const std::wstring& path, const std::string& bytes);
 // An INI file in UTF-16 with its byte order mark, read the same whatever the ANSI code page.
 void WriteIni(const std::wstring& path, const std::wstring& content);
 std::wstring Cp932ToWide(const std::string& text);
+// The system's message for an error code, as FormatMessageW gives it (empty when it has none).
+std::wstring SystemText(DWORD code);
 
 // What the process holds, measured the same way on Windows and under Wine (whose process counters
 // stay 0): handle values that are valid, and committed private memory.

@@ -10,18 +10,10 @@ using Names = std::vector<std::wstring>;
 
 const std::wstring kInterrupted = L"\u51e6\u7406\u3092\u4e2d\u65ad\u3057\u307e\u3057\u305f";
 
-std::wstring SystemText(DWORD code) {
-  wchar_t* text = nullptr;
-  DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr,
-                           code, LANG_USER_DEFAULT, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring result(text != nullptr ? text : L"", n);
-  if (text != nullptr) LocalFree(text);
-  return result.substr(0, result.find(L'\r'));
-}
-
 TEST_F(SearchTest, MissingCommandPrintsTheLaunchErrorWhateverMessageOutputSays) {
   Load();
-  const std::wstring error = L"ERROR: API = Redirect.  error code = 2.  message = " + SystemText(2);
+  const std::wstring error = L"ERROR: API = Redirect.  error code = 2.  message = " +
+                             SystemText(2).substr(0, SystemText(2).find(L'\r'));
   for (bool messageOutput : {false, true}) {
     host->calls.clear();
     WriteConfig({{L"GrepCommand", folder + L"no-such-program.exe"},

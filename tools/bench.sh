@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Benchmarks (not tests), side by side in one run: listing throughput through the plugin against a
+# bare reader of the same pipe, the line cutting's own cost (callgrind), memory for a long listing,
+# and the time from the child's first output to ApiFindFirst returning. Results: docs/benchmarks.md.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/install-deps.sh
+tools/build.sh native >/dev/null
+tools/build.sh win32 >/dev/null
+build=$PWD/build/win32
+export WINEPREFIX=$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+[ -f "$WINEPREFIX/system.reg" ] || wine wineboot >/dev/null 2>&1 </dev/null
+bench() { wine "$build/sarvik-bench.exe" "$@"; }
+
+echo "== listing throughput (Wine), 200,000 lines"
+for per_file in 1 4 16; do bench throughput 200000 "$per_file"; echo; done
+
+echo "== line cutting alone (native)"
+build/native/bench_reader 200000
+valgrind --tool=callgrind --toggle-collect=ListAll --callgrind-out-file=/dev/null \
+  build/native/bench_reader 200000 2>&1 | awk '/Collected/ {printf "instructions: %d, %.0f per entry\n", $4, $4 / 200000}'
+
+echo
+echo "== memory (Wine)"
+bench memory 1000
+bench memory 1000000
+
+echo
+echo "== first output to ApiFindFirst returning (Wine)"
+bench latency 30
+wineserver -k 2>/dev/null || true
