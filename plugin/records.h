@@ -36,6 +36,15 @@ struct FindRecord {
   uint32_t attributes;
 };
 
+// What a listed entry tells of its real file.
+struct FileFacts {
+  uint32_t sizeLow;
+  uint32_t sizeHigh;
+  uint32_t writeTimeLow;
+  uint32_t writeTimeHigh;
+  uint32_t attributes;
+};
+
 // One open search, from ApiOpen to ApiClose. Allocated zero-filled; everything later entry points
 // need is here.
 struct SearchContext {
@@ -52,7 +61,7 @@ struct SearchContext {
   // file's matches follow each other: the attribute query is the dearest call of a listing.
   // Emptied when a listing starts.
   wchar_t lastRealPath[kPathCapacity];
-  uint32_t lastFileFields[5];  // sizeLow, sizeHigh, writeTimeLow, writeTimeHigh, attributes
+  FileFacts lastFile;
 };
 
 #if defined(_WIN32) && !defined(_WIN64)

@@ -62,27 +62,24 @@ extern "C" int WINAPI ApiFindNext(HANDLE handle, FindRecord* record) {
 
   wchar_t path[kPathCapacity];
   bool formed = FormRealPath(context->baseDirectory, record->name, path, kPathCapacity);
-  uint32_t* fields = context->lastFileFields;
+  FileFacts& file = context->lastFile;
   if (!formed || wcscmp(path, context->lastRealPath) != 0) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (formed && GetFileAttributesExW(path, GetFileExInfoStandard, &data)) {
-      fields[0] = data.nFileSizeLow;
-      fields[1] = data.nFileSizeHigh;
-      fields[2] = data.ftLastWriteTime.dwLowDateTime;
-      fields[3] = data.ftLastWriteTime.dwHighDateTime;
-      fields[4] = data.dwFileAttributes;
+      file = {data.nFileSizeLow, data.nFileSizeHigh, data.ftLastWriteTime.dwLowDateTime,
+              data.ftLastWriteTime.dwHighDateTime, data.dwFileAttributes};
     } else {
       // Missing, unreachable, or a path too long to form: still an entry, like an empty file.
-      fields[0] = fields[1] = fields[2] = fields[3] = 0;
-      fields[4] = FILE_ATTRIBUTE_NORMAL;
+      file = {0, 0, 0, 0, FILE_ATTRIBUTE_NORMAL};
     }
     wcscpy(context->lastRealPath, path);  // both fit the same field; empty when not formed
   }
-  record->sizeLow = fields[0];
-  record->sizeHigh = fields[1];
-  record->writeTimeLow = fields[2];
-  record->writeTimeHigh = fields[3];
-  record->attributes = fields[4];
+  // Field by field: the host's record may go on past these, and that part is not ours.
+  record->sizeLow = file.sizeLow;
+  record->sizeHigh = file.sizeHigh;
+  record->writeTimeLow = file.writeTimeLow;
+  record->writeTimeHigh = file.writeTimeHigh;
+  record->attributes = file.attributes;
   return 1;
 }
 
