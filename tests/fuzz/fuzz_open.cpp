@@ -15,10 +15,14 @@ std::wstring Wide(const std::string& bytes) {
   std::wstring text;
   for (unsigned char b : bytes) {
     if (b == 0) continue;
-    if (b >= 0xF0) text += L'"';
-    else if (b >= 0xE0) text += L' ';
-    else if (b >= 0x80) text += static_cast<wchar_t>(0x3000 + b);
-    else text += static_cast<wchar_t>(b);
+    if (b >= 0xF0)
+      text += L'"';
+    else if (b >= 0xE0)
+      text += L' ';
+    else if (b >= 0x80)
+      text += static_cast<wchar_t>(0x3000 + b);
+    else
+      text += static_cast<wchar_t>(b);
   }
   return text;
 }

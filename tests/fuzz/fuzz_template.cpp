@@ -18,9 +18,12 @@ std::wstring Wide(const std::string& bytes) {
   static const wchar_t kCommon[] = L"%%%%dsSlD5:.\\\"/ x";
   std::wstring text;
   for (unsigned char b : bytes) {
-    if (b >= 0xC0) text += kCommon[b % (sizeof(kCommon) / sizeof(wchar_t) - 1)];
-    else if (b >= 0x80) text += static_cast<wchar_t>(0x3000 + b);
-    else if (b != 0) text += static_cast<wchar_t>(b);
+    if (b >= 0xC0)
+      text += kCommon[b % (sizeof(kCommon) / sizeof(wchar_t) - 1)];
+    else if (b >= 0x80)
+      text += static_cast<wchar_t>(0x3000 + b);
+    else if (b != 0)
+      text += static_cast<wchar_t>(b);
   }
   return text;
 }
@@ -44,7 +47,8 @@ bool OnlyPairsBefore(const std::wstring& t, const TemplatePlan& plan) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider input(data, size);
   std::wstring base = Wide(input.ConsumeRandomLengthString(300)).substr(0, 259);
-  base += std::wstring(std::min<size_t>(259 - base.size(), input.ConsumeIntegralInRange<size_t>(0, 259)), L'b');
+  base += std::wstring(
+      std::min<size_t>(259 - base.size(), input.ConsumeIntegralInRange<size_t>(0, 259)), L'b');
   std::wstring entry = Wide(input.ConsumeRandomLengthString(300));
   std::wstring openTemplate = Wide(input.ConsumeRemainingBytesAsString()).substr(0, 291);
 
