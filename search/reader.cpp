@@ -10,17 +10,8 @@ char* FindLineFeed(char* text, size_t length) {
   return static_cast<char*>(memchr(text, '\n', length));
 }
 
-}  // namespace
-
-bool IsLeadByteAt(const char* start, const char* p) {
-  if (!IsLeadByteValue(*p)) return false;
-  const char* run = p;
-  while (run > start && IsLeadByteValue(run[-1])) --run;
-  return (p - run) % 2 == 0;
-}
-
-int FillOutputBuffer(SearchContext& c, const ReaderPlatform& p) {
-  size_t n = strlen(c.outputBuffer);
+// FillOutputBuffer for a caller that already knows the buffered length `n`.
+int FillAt(SearchContext& c, size_t n, const ReaderPlatform& p) {
   while (c.outputRead != nullptr) {
     uint32_t available = 0;
     if (!p.peek(p.user, c.outputRead, &available) || available > 0) break;
@@ -50,6 +41,19 @@ int FillOutputBuffer(SearchContext& c, const ReaderPlatform& p) {
   return 1;
 }
 
+}  // namespace
+
+bool IsLeadByteAt(const char* start, const char* p) {
+  if (!IsLeadByteValue(*p)) return false;
+  const char* run = p;
+  while (run > start && IsLeadByteValue(run[-1])) --run;
+  return (p - run) % 2 == 0;
+}
+
+int FillOutputBuffer(SearchContext& c, const ReaderPlatform& p) {
+  return FillAt(c, strlen(c.outputBuffer), p);
+}
+
 int TakeNextLine(SearchContext& c, FindRecord* record, const ReaderPlatform& p) {
   char* buffer = c.outputBuffer;
   size_t length = strlen(buffer);
@@ -57,7 +61,7 @@ int TakeNextLine(SearchContext& c, FindRecord* record, const ReaderPlatform& p) 
   // otherwise the same output would list differently depending on how it was chunked.
   char* lineFeed = FindLineFeed(buffer, length);
   while (lineFeed == nullptr && c.outputRead != nullptr && length < kOutputBufferCapacity) {
-    int result = FillOutputBuffer(c, p);
+    int result = FillAt(c, length, p);
     if (result != 1) return result;
     length = strlen(buffer);
     lineFeed = FindLineFeed(buffer, length);
@@ -97,7 +101,7 @@ int TakeNextLine(SearchContext& c, FindRecord* record, const ReaderPlatform& p) 
     // An overlong line: only its start was needed; drop the rest of it up to its line feed.
     for (;;) {
       buffer[0] = 0;
-      int result = FillOutputBuffer(c, p);
+      int result = FillAt(c, 0, p);
       if (result != 1) return result;
       length = strlen(buffer);
       lineFeed = FindLineFeed(buffer, length);
@@ -113,7 +117,7 @@ int TakeNextLine(SearchContext& c, FindRecord* record, const ReaderPlatform& p) 
   }
   memmove(buffer, buffer + rest, length - rest + 1);
   if (length - rest <= kRefillThreshold) {
-    int result = FillOutputBuffer(c, p);
+    int result = FillAt(c, length - rest, p);
     if (result != 1) return result;
   }
   return 1;
