@@ -139,8 +139,8 @@ TEST_F(ListingTest, RealPathTooLongForItsFieldGetsTheFailureValues) {
 TEST_F(ListingTest, EscapeDuringALaterRefillIsFollowedByMesOk) {
   HANDLE handle = OpenChild(L"out:a.txt:1:x\\r\\n hang", /*messageOutput=*/true);
   ForgetEscape();
-  std::thread escape = PressEscapeAfter(1000)  // well after the first line has come;
-      FindRecord record;
+  std::thread escape = PressEscapeAfter(1000);  // well after the first line has come
+  FindRecord record;
   // The first line arrives, then the refill after it waits on a silent child.
   EXPECT_EQ(api().findFirst(handle, nullptr, &record), -1);
   escape.join();
