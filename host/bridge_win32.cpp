@@ -95,9 +95,10 @@ void ReportLaunchError() {
   DWORD length =
       FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, code,
                      LANG_USER_DEFAULT, reinterpret_cast<wchar_t*>(&systemText), 0, nullptr);
+  bool hasText = length != 0 && systemText != nullptr;
   wchar_t line[kLaunchErrorCapacity];
   FormatLaunchError(line, kLaunchErrorApi, static_cast<int32_t>(code),
-                    length != 0 && systemText != nullptr ? systemText : kNoSystemText);
+                    hasText ? systemText : kNoSystemText);
   HostPrint(line);
-  if (length != 0 && systemText != nullptr) LocalFree(systemText);
+  if (hasText) LocalFree(systemText);  // only what the system allocated
 }

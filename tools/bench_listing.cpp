@@ -19,13 +19,6 @@
 
 namespace {
 
-std::wstring Beside(const wchar_t* name) {
-  wchar_t path[MAX_PATH];
-  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring self(path, n);
-  return self.substr(0, self.find_last_of(L"\\/") + 1) + name;
-}
-
 double Seconds() {
   LARGE_INTEGER now, frequency;
   QueryPerformanceCounter(&now);
@@ -61,7 +54,8 @@ Workspace Prepare(int lines, int perFile = 1) {
   Workspace w;
   w.folder = std::wstring(temp) + L"sarvik-bench-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
   CreateDirectoryW(w.folder.c_str(), nullptr);
-  CopyFileW(Beside(L"sarvik.dll").c_str(), (w.folder + L"sarvik.dll").c_str(), FALSE);
+  CopyFileW((ProgramDirectory() + L"sarvik.dll").c_str(), (w.folder + L"sarvik.dll").c_str(),
+            FALSE);
   w.output = w.folder + L"output.txt";
   CreateNamedFiles(w.folder);
   std::string bytes = MixedOutput(lines, nullptr, perFile);
@@ -69,7 +63,7 @@ Workspace Prepare(int lines, int perFile = 1) {
   DWORD written = 0;
   WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   CloseHandle(file);
-  w.childCommand = L"\"" + Beside(L"sarvik-child.exe") + L"\"";
+  w.childCommand = L"\"" + ProgramDirectory() + L"sarvik-child.exe" + L"\"";
   return w;
 }
 
@@ -135,18 +129,6 @@ long BareReader(const Workspace& w, double* seconds) {
   CloseHandle(inWrite);
   CloseHandle(child.hProcess);
   return lines;
-}
-
-size_t PrivateBytes() {
-  size_t total = 0;
-  MEMORY_BASIC_INFORMATION region;
-  for (const char* at = nullptr; VirtualQuery(at, &region, sizeof(region)) == sizeof(region);) {
-    if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += region.RegionSize;
-    const char* next = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
-    if (next <= at) break;
-    at = next;
-  }
-  return total;
 }
 
 // Lists the whole output through the plugin; samples private bytes every `sampleEvery` entries.

@@ -148,18 +148,11 @@ int Usage() {
   return 2;
 }
 
-std::wstring BesideSelf(const wchar_t* name) {
-  wchar_t path[MAX_PATH];
-  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring self(path, n);
-  return self.substr(0, self.find_last_of(L"\\/") + 1) + name;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   std::vector<std::wstring> args(argv + 1, argv + argc);
-  std::wstring dll = BesideSelf(L"sarvik.dll");
+  std::wstring dll = ProgramDirectory() + L"sarvik.dll";
   if (args.size() >= 2 && args[0] == L"--dll") {
     dll = args[1];
     args.erase(args.begin(), args.begin() + 2);

@@ -221,6 +221,25 @@ void WriteOut(const std::wstring& text) {
   WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
+std::wstring ProgramDirectory() {
+  wchar_t path[MAX_PATH];
+  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring self(path, n);
+  return self.substr(0, self.find_last_of(L"\\/") + 1);
+}
+
+size_t PrivateBytes() {
+  size_t total = 0;
+  MEMORY_BASIC_INFORMATION region;
+  for (const char* at = nullptr; VirtualQuery(at, &region, sizeof(region)) == sizeof(region);) {
+    if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += region.RegionSize;
+    const char* next = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
+    if (next <= at) break;
+    at = next;
+  }
+  return total;
+}
+
 std::wstring VersionString(const std::wstring& file, const wchar_t* name) {
   DWORD ignored = 0;
   DWORD size = GetFileVersionInfoSizeW(file.c_str(), &ignored);

@@ -91,5 +91,9 @@ extern const CLSID kTestHostClsid;
 // Text helpers for hosts that print: UTF-8 for pipes and files, wide for a console.
 std::string ToUtf8(const std::wstring& text);
 void WriteOut(const std::wstring& text);
+// The folder of the running program, with its trailing backslash: the DLL and tools are there.
+std::wstring ProgramDirectory();
+// Committed private memory, by walking the address space (Wine's process counters stay 0).
+size_t PrivateBytes();
 // Reads a value of the version resource's "041104b0" string block.
 std::wstring VersionString(const std::wstring& file, const wchar_t* name);

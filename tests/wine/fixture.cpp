@@ -2,18 +2,11 @@
 
 #include <vector>
 
-std::wstring BuildDirectory() {
-  wchar_t path[MAX_PATH];
-  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring self(path, n);
-  return self.substr(0, self.find_last_of(L"\\/") + 1);
-}
-
 std::wstring ChildCommand() {
-  return L"\"" + BuildDirectory() + L"sarvik-child.exe\"";
+  return L"\"" + ProgramDirectory() + L"sarvik-child.exe\"";
 }
 std::wstring SgrepCommand() {
-  return L"\"" + BuildDirectory() + L"sgrep.exe\" /N /I /P";
+  return L"\"" + ProgramDirectory() + L"sgrep.exe\" /N /I /P";
 }
 
 std::wstring MakeTempDirectory() {
@@ -86,13 +79,7 @@ Usage MeasureUsage() {
     DWORD flags = 0;
     if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++usage.handles;
   }
-  MEMORY_BASIC_INFORMATION region;
-  for (const char* at = nullptr; VirtualQuery(at, &region, sizeof(region)) == sizeof(region);
-       at = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
-    if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE)
-      usage.privateBytes += region.RegionSize;
-    if (static_cast<const char*>(region.BaseAddress) + region.RegionSize < at) break;
-  }
+  usage.privateBytes = PrivateBytes();
   return usage;
 }
 
@@ -129,7 +116,7 @@ void PluginTest::WriteConfig(const std::map<std::wstring, std::wstring>& ini) {
 void PluginTest::Load(const std::map<std::wstring, std::wstring>& ini, bool hostObject,
                       const std::wstring& dllName) {
   std::wstring dll = folder + dllName;
-  ASSERT_TRUE(CopyFileW((BuildDirectory() + L"sarvik.dll").c_str(), dll.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW((ProgramDirectory() + L"sarvik.dll").c_str(), dll.c_str(), FALSE));
   if (!ini.empty()) WriteConfig(ini);
   host = std::make_unique<TestHost>(hostObject);
   ASSERT_TRUE(host->Load(dll));

@@ -12,9 +12,8 @@
 
 #include "tools/testhost.h"
 
-std::wstring BuildDirectory();  // where the test program, the DLL and the tools are
-std::wstring ChildCommand();    // the scripted child, quoted, ready for GrepCommand
-std::wstring SgrepCommand();    // sgrep /N /I /P, quoted
+std::wstring ChildCommand();  // the scripted child, quoted, ready for GrepCommand
+std::wstring SgrepCommand();  // sgrep /N /I /P, quoted
 std::wstring MakeTempDirectory();
 void RemoveTree(const std::wstring& directory);
 void WriteBytes(const std::wstring& path, const std::string& bytes);

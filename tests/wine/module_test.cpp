@@ -94,7 +94,7 @@ TEST_F(ModuleTest, WithoutAHostObjectItLoadsAnswersAndStaysSilent) {
 TEST(ModuleLifecycle, DetachUndoesComOnlyWhenTheHostObjectWasObtained) {
   std::wstring folder = MakeTempDirectory();
   std::wstring dll = folder + L"sarvik.dll";
-  ASSERT_TRUE(CopyFileW((BuildDirectory() + L"sarvik.dll").c_str(), dll.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW((ProgramDirectory() + L"sarvik.dll").c_str(), dll.c_str(), FALSE));
   for (bool hostObject : {false, true}) {
     bool comLeft = false;
     std::thread([&] {
@@ -117,7 +117,7 @@ TEST(ModuleLifecycle, DetachUndoesComOnlyWhenTheHostObjectWasObtained) {
 TEST(ModuleLifecycle, DetachReleasesTheHostObject) {
   std::wstring folder = MakeTempDirectory();
   std::wstring dll = folder + L"sarvik.dll";
-  ASSERT_TRUE(CopyFileW((BuildDirectory() + L"sarvik.dll").c_str(), dll.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW((ProgramDirectory() + L"sarvik.dll").c_str(), dll.c_str(), FALSE));
   {
     TestHost host;
     int before = LiveHostObjects();
