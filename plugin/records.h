@@ -1,6 +1,6 @@
 // Every record sarvik shares with the host, and the per-search context the host holds as an opaque
-// handle. The host reads these by byte offset, so the layouts are pinned below for the 32-bit
-// Windows build. Handles are kept as void* so the portable logic compiles without <windows.h>.
+// handle. The host reads these by byte offset, so the layouts are pinned below for both
+// Windows builds. Handles are kept as void* so the portable logic compiles without <windows.h>.
 #pragma once
 
 #include <cstddef>
@@ -64,7 +64,8 @@ struct SearchContext {
   FileFacts lastFile;
 };
 
-#if defined(_WIN32) && !defined(_WIN64)
+#if defined(_WIN32)
+// The host's records hold no pointer: the same bytes in the 32-bit and the 64-bit build.
 static_assert(sizeof(wchar_t) == 2, "the host speaks UTF-16");
 static_assert(offsetof(PluginInfoRecord, name) == 0);
 static_assert(offsetof(PluginInfoRecord, author) == 128);
@@ -83,7 +84,9 @@ static_assert(offsetof(FindRecord, writeTimeLow) == 528);
 static_assert(offsetof(FindRecord, writeTimeHigh) == 532);
 static_assert(offsetof(FindRecord, attributes) == 536);
 static_assert(sizeof(FindRecord) == 540);
+#endif
 
+#if defined(_WIN32) && !defined(_WIN64)
 static_assert(offsetof(SearchContext, hostRecord) == 0);
 static_assert(offsetof(SearchContext, process) == 40);
 static_assert(offsetof(SearchContext, outputRead) == 44);
@@ -95,4 +98,17 @@ static_assert(offsetof(SearchContext, configPath) == 17472);
 static_assert(offsetof(SearchContext, messageOutput) == 17992);
 static_assert(offsetof(SearchContext, lastRealPath) == 17996);
 static_assert(sizeof(SearchContext) == 18536);
+#elif defined(_WIN64)
+// The handles are pointer-sized: everything after them moves by 12 bytes.
+static_assert(offsetof(SearchContext, hostRecord) == 0);
+static_assert(offsetof(SearchContext, process) == 40);
+static_assert(offsetof(SearchContext, outputRead) == 48);
+static_assert(offsetof(SearchContext, inputWrite) == 56);
+static_assert(offsetof(SearchContext, outputBuffer) == 64);
+static_assert(offsetof(SearchContext, commandLine) == 578);
+static_assert(offsetof(SearchContext, baseDirectory) == 16964);
+static_assert(offsetof(SearchContext, configPath) == 17484);
+static_assert(offsetof(SearchContext, messageOutput) == 18004);
+static_assert(offsetof(SearchContext, lastRealPath) == 18008);
+static_assert(sizeof(SearchContext) == 18552);
 #endif

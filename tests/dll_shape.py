@@ -1,5 +1,7 @@
 #!/usr/bin/python3
-"""Reads sarvik.dll back with a PE reader: what the host and Windows see of the file itself."""
+"""Reads sarvik.dll back with a PE reader: what the host and Windows see of the file itself.
+
+Usage: dll_shape.py DLL i686|x86_64 (the build the file must come from)."""
 import sys
 
 import pefile
@@ -21,8 +23,11 @@ def check(condition, what):
         failures.append(what)
 
 
+# Machine and optional-header magic of each build.
+BUILDS = {"i686": (0x14C, 0x10B, "PE32 for i386"), "x86_64": (0x8664, 0x20B, "PE32+ for AMD64")}
+machine, magic, kind = BUILDS[sys.argv[2]]
 pe = pefile.PE(sys.argv[1])
-check(pe.FILE_HEADER.Machine == 0x14C, "PE32 for i386")
+check(pe.FILE_HEADER.Machine == machine and pe.OPTIONAL_HEADER.Magic == magic, kind)
 check(pe.is_dll(), "a DLL")
 exports = pe.DIRECTORY_ENTRY_EXPORT
 names = sorted(s.name.decode() for s in exports.symbols if s.name)

@@ -1,20 +1,25 @@
 #!/usr/bin/env bash
 # Configures and builds the trees: build/native (Linux, sanitizers), build/fuzz (libFuzzer,
-# clang) and build/win32 (the DLL, its tools and the tests under Wine).
+# clang), build/win32 (the product: the 32-bit DLL, its tools and the tests under Wine) and
+# build/win64 (the same sources for x86_64).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 what=${1:-all}
-if [ "$what" = all ] || [ "$what" = native ]; then
+want() { [ "$what" = all ] || [ "$what" = "$1" ]; }
+if want native; then
   cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
   cmake --build build/native
 fi
-if [ "$what" = all ] || [ "$what" = fuzz ]; then
+if want fuzz; then
   CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DSARVIK_FUZZ=ON \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   cmake --build build/fuzz
 fi
-if [ "$what" = all ] || [ "$what" = win32 ]; then
-  cmake --no-warn-unused-cli -S . -B build/win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
-    -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build build/win32
-fi
+for tree in win32:i686 win64:x86_64; do
+  name=${tree%%:*}
+  if want "$name"; then
+    cmake --no-warn-unused-cli -S . -B "build/$name" -G Ninja \
+      -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-${tree#*:}.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "build/$name"
+  fi
+done
