@@ -2,15 +2,24 @@
 # Benchmarks (not tests), side by side in one run: listing throughput through the plugin against a
 # bare reader of the same pipe, the line cutting's own cost (callgrind), memory for a long listing,
 # and the time from the child's first output to ApiFindFirst returning. Results: docs/benchmarks.md.
+# The Wine figures come from the 32-bit build where 32-bit Wine runs, else from the 64-bit build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. tools/wine-env.sh
 tools/install-deps.sh
+if why=$(wine_can_start win32); then
+  tree=win32
+  echo "== Wine figures from the 32-bit build (build/win32)"
+else
+  tree=win64
+  echo "== Wine figures from the 64-bit build (build/win64): $why"
+fi
 tools/build.sh native >/dev/null
-tools/build.sh win32 >/dev/null
-build=$PWD/build/win32
-export WINEPREFIX=$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-[ -f "$WINEPREFIX/system.reg" ] || wine wineboot >/dev/null 2>&1 </dev/null
-bench() { wine "$build/sarvik-bench.exe" "$@"; }
+tools/build.sh "$tree" >/dev/null
+build=$PWD/build/$tree
+wine_use "$build" "$tree"
+[ -f "$WINEPREFIX/system.reg" ] || wine_start
+bench() { wine_run "$build/sarvik-bench.exe" "$@"; }
 
 echo "== listing throughput (Wine), 200,000 lines"
 for per_file in 1 4 16; do bench throughput 200000 "$per_file"; echo; done
@@ -28,4 +37,4 @@ bench memory 1000000
 echo
 echo "== first output to ApiFindFirst returning (Wine)"
 bench latency 30
-wineserver -k 2>/dev/null || true
+wine_stop
