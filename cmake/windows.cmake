@@ -97,7 +97,8 @@ file(WRITE ${CMAKE_BINARY_DIR}/wine-suites.txt "${suite_lines}\n")
 set(WINE_TESTS ${CMAKE_SOURCE_DIR}/tools/wine-tests.sh)
 add_test(NAME wine_up COMMAND ${WINE_TESTS} up ${CMAKE_BINARY_DIR} ${WINE_FLAVOUR})
 add_test(NAME wine_down COMMAND ${WINE_TESTS} down ${CMAKE_BINARY_DIR} ${WINE_FLAVOUR})
-set_tests_properties(wine_up PROPERTIES FIXTURES_SETUP wine TIMEOUT 600)
+# Where the 32-bit suites run emulated, `up` builds the VM image (once per machine) and runs them all.
+set_tests_properties(wine_up PROPERTIES FIXTURES_SETUP wine TIMEOUT 4200)
 set_tests_properties(wine_down PROPERTIES FIXTURES_CLEANUP wine)
 # The key state and COM registrations are shared by every process on one prefix: the suites run
 # one at a time.

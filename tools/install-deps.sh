@@ -36,3 +36,11 @@ if [ ${#needed32[@]} -gt 0 ]; then
   # On a machine that runs 64-bit code only, some of its set-up scripts fail: not an error here.
   apt_install "${needed32[@]}" || echo "note: ${needed32[*]} did not install cleanly; the tests find out what runs"
 fi
+# Where 32-bit Wine cannot start, the 32-bit build is tested in an emulated VM (tools/vm32.sh).
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  mapfile -t needed < <(missing qemu-system-x86 debootstrap e2fsprogs)
+  if [ ${#needed[@]} -gt 0 ]; then
+    echo "installing, to emulate a 32-bit system: ${needed[*]}"
+    DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -q --no-install-recommends "${needed[@]}"
+  fi
+fi

@@ -10,7 +10,8 @@ status=0
 (cd build/native && ctest --output-on-failure) || status=1
 (cd build/fuzz && ctest --output-on-failure -j2) || status=1
 proven=()
-for tree in win32 win64; do
+for tree in win32:32-bit win64:64-bit; do
+  label=${tree#*:} tree=${tree%%:*}
   ran=0
   (cd "build/$tree" && ctest --output-on-failure -j2) || ran=$?
   [ "$ran" -eq 0 ] || status=1
@@ -19,13 +20,14 @@ for tree in win32 win64; do
   case $mode in
     none) echo "$tree: Wine suites skipped: $how" ;;
     "") echo "$tree: Wine was never set up" ;;
-    *) if [ "$ran" -eq 0 ]; then proven+=("$tree build ($how)"); else echo "$tree: tests failed"; fi ;;
+    *) if [ "$ran" -eq 0 ]; then proven+=("$label ($how)"); else echo "$tree: tests failed"; fi ;;
   esac
 done
 if [ ${#proven[@]} -eq 0 ]; then
-  echo "Proven under Wine: nothing. Neither build ran under Wine here: install wine64 (64-bit Wine)"
-  echo "or, on a machine that runs 32-bit programs, wine32 (tools/install-deps.sh does both)."
+  echo "Proven under Wine: nothing. Neither build ran under Wine here: 64-bit Wine needs wine64; the"
+  echo "32-bit build needs wine32 on a machine that runs 32-bit programs, or qemu-system-x86 and"
+  echo "debootstrap to emulate one (tools/install-deps.sh installs them)."
   exit 1
 fi
-(IFS=';'; echo "Proven under Wine:${proven[*]/#/ }")
+(IFS=','; echo "Proven under Wine:${proven[*]/#/ }")
 exit $status
