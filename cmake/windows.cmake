@@ -22,8 +22,9 @@ add_library(sarvik SHARED
   config/config_win32.cpp
   host/bridge_win32.cpp
   plugin/entry_win32.cpp
+  plugin/listing_win32.cpp
   plugin/module_win32.cpp
-  plugin/search_win32.cpp
+  plugin/open_win32.cpp
   search/platform_win32.cpp
   ${EXPORTS_DEF}
   plugin/version.rc)

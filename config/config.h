@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+#include "common/records.h"
+
 inline constexpr wchar_t kConfigFileName[] = L"sarvik.ini";
 inline constexpr wchar_t kConfigSection[] = L"Config";
 
@@ -18,7 +20,20 @@ constexpr size_t kGrepCommandCapacity = 8192;
 inline constexpr wchar_t kCommandKey[] = L"Command";
 inline constexpr wchar_t kShiftCommandKey[] = L"ShiftCommand";
 inline constexpr wchar_t kOpenTemplateDefault[] = L"&EDIT %s";
+// A host command around one path: the path limit (260) and 32 characters for the command.
 constexpr size_t kOpenTemplateCapacity = 292;
+
+// Drive and directory of the module's own file, with its trailing backslash, recorded when the
+// module is attached; empty when unknown. It is kept only to find sarvik.ini beside the module.
+extern wchar_t g_moduleDirectory[kPathCapacity];
+
+// Records g_moduleDirectory from the module's own file name. (Win32)
+void RecordModuleDirectory(void* module);
+
+// The directory part of a file path, ending with its last separator ("\\" or "/") or a drive's
+// colon: _wsplitpath's drive and directory, which the portable build has no standard function
+// for. Empty when there is none or it does not fit.
+void DirectoryOfPath(const wchar_t* path, wchar_t (&directory)[kPathCapacity]);
 
 // Forms "<moduleDirectory>sarvik.ini" in a field of `capacity` characters. When the directory is
 // empty (unknown) or the path does not fit, the field is left empty and false is returned: an

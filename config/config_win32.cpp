@@ -1,7 +1,20 @@
 #include <windows.h>
 
 #include "config/config.h"
-#include "plugin/fixed_text.h"
+#include "common/fixed_text.h"
+
+wchar_t g_moduleDirectory[kPathCapacity];
+
+void RecordModuleDirectory(void* module) {
+  wchar_t path[kPathCapacity];
+  DWORD length = GetModuleFileNameW(static_cast<HMODULE>(module), path, kPathCapacity);
+  // A cut file name would give a wrong directory; leave it unknown, so the defaults apply.
+  if (length == 0 || length >= kPathCapacity) {
+    g_moduleDirectory[0] = 0;
+    return;
+  }
+  DirectoryOfPath(path, g_moduleDirectory);
+}
 
 void ReadKey(const wchar_t* key, const wchar_t* fallback, wchar_t* value, size_t capacity,
              const wchar_t* path) {

@@ -1,6 +1,7 @@
 #include "host/bridge.h"
 
 #include <cstdlib>
+#include <cwchar>
 
 #include "host/launch_error.h"
 #include "host/texts.h"
@@ -53,8 +54,9 @@ HRESULT InvokeHostMethod(WORD kind, VARIANT* result, IDispatch* object, const wc
 
 namespace {
 
+// The host shows one line per call: a text is sent up to its first carriage return.
 HRESULT CallWithText(const wchar_t* method, const wchar_t* text) {
-  BSTR sent = SysAllocStringLen(text, static_cast<UINT>(SentLength(text)));
+  BSTR sent = SysAllocStringLen(text, static_cast<UINT>(wcscspn(text, L"\r")));
   if (sent == nullptr) return E_OUTOFMEMORY;
   VARIANT arg;
   VariantInit(&arg);

@@ -1,21 +1,16 @@
 #include "host/launch_error.h"
 
-#include "plugin/fixed_text.h"
+#include "common/fixed_text.h"
+#include "host/texts.h"
 
 void FormatLaunchError(wchar_t (&out)[kLaunchErrorCapacity], const wchar_t* api, int32_t code,
                        const wchar_t* systemText) {
   FieldWriter w = StartField(out);
-  PutText(w, L"ERROR: API = ");
+  PutText(w, kLaunchErrorApiLabel);
   PutText(w, api);
-  PutText(w, L".  error code = ");
+  PutText(w, kLaunchErrorCodeLabel);
   PutDecimal(w, code);
-  PutText(w, L".  message = ");
+  PutText(w, kLaunchErrorMessageLabel);
   PutText(w, systemText);
-  PutChar(w, L'.');
-}
-
-size_t SentLength(const wchar_t* text) {
-  size_t n = 0;
-  while (text[n] != 0 && text[n] != L'\r') ++n;
-  return n;
+  PutText(w, kLaunchErrorEnd);
 }

@@ -9,7 +9,3 @@ constexpr size_t kLaunchErrorCapacity = 1024;
 // "ERROR: API = <api>.  error code = <code>.  message = <text>." cut to the buffer if need be.
 void FormatLaunchError(wchar_t (&out)[kLaunchErrorCapacity], const wchar_t* api, int32_t code,
                        const wchar_t* systemText);
-
-// Length of the part of a text that is sent to the host: everything before the first carriage
-// return.
-size_t SentLength(const wchar_t* text);

@@ -24,11 +24,15 @@ inline constexpr wchar_t kListingHeader[] = L"---------- grep \u5b9f\u884c -----
 inline constexpr wchar_t kListingTitle[] = L"grep \u7d50\u679c";                         // 結果
 inline constexpr wchar_t kListingRoot[] = L"/";
 
-// Launch failure line; the system's text stands in place of the message part.
+// The launch failure line, "ERROR: API = Redirect.  error code = <code>.  message = <text>.",
+// in its pieces; the system's text for the code stands in place of <text>.
+inline constexpr wchar_t kLaunchErrorApiLabel[] = L"ERROR: API = ";
 inline constexpr wchar_t kLaunchErrorApi[] = L"Redirect";
+inline constexpr wchar_t kLaunchErrorCodeLabel[] = L".  error code = ";
+inline constexpr wchar_t kLaunchErrorMessageLabel[] = L".  message = ";
+inline constexpr wchar_t kLaunchErrorEnd[] = L".";
 // Stands in when the system has no text for an error code.
 inline constexpr wchar_t kNoSystemText[] = L"(no system message for this code)";
 
 inline constexpr wchar_t kPluginName[] = L"sarvik";
 inline constexpr wchar_t kPluginAuthor[] = L"T907.ORVALD";
-inline constexpr unsigned kPluginVersion = 0x00010303;  // 0.1.3.3

@@ -1,20 +1,20 @@
 #include "plugin/entry.h"
 
-#include "plugin/fixed_text.h"
+#include <algorithm>
+#include <cwchar>
+
+#include "common/fixed_text.h"
 
 namespace {
 
-size_t FindFirst(const wchar_t* text, wchar_t c) {
-  size_t i = 0;
-  while (text[i] != 0 && text[i] != c) ++i;
-  return i;
-}
-
-bool IsBlank(wchar_t c) {
-  return c == L' ' || (c >= L'\t' && c <= L'\r');
-}
-
 constexpr size_t kNone = SIZE_MAX;
+
+// The line number as _wtoi reads it (blanks, a sign, digits; 0 without digits), kept within the
+// 32 bits of %d whatever the size of long.
+int32_t LineNumberOf(const wchar_t* text) {
+  long value = wcstol(text, nullptr, 10);
+  return static_cast<int32_t>(std::clamp<long>(value, INT32_MIN, INT32_MAX));
+}
 
 // Every % other than the placeholders must be half of a %% pair lying wholly before them: any
 // other conversion would have been formatted with no argument behind it.
@@ -34,23 +34,9 @@ bool FormRealPath(const wchar_t* baseDirectory, const wchar_t* name, wchar_t* pa
   FieldWriter w = StartField(path, capacity);
   PutText(w, baseDirectory);
   PutChar(w, L'\\');
-  PutText(w, name, FindFirst(name, L':'));
+  PutText(w, name, wcscspn(name, L":"));
   if (w.overflow) path[0] = 0;
   return !w.overflow;
-}
-
-int32_t ParseLineNumber(const wchar_t* text) {
-  while (IsBlank(*text)) ++text;
-  bool negative = *text == L'-';
-  if (*text == L'-' || *text == L'+') ++text;
-  int64_t value = 0;
-  for (; *text >= L'0' && *text <= L'9'; ++text) {
-    if (value <= INT32_MAX) value = value * 10 + (*text - L'0');
-  }
-  if (negative) value = -value;
-  if (value > INT32_MAX) return INT32_MAX;
-  if (value < INT32_MIN) return INT32_MIN;
-  return static_cast<int32_t>(value);
 }
 
 TemplatePlan RecognizeTemplate(const wchar_t* t) {
@@ -84,12 +70,11 @@ OpenCommandOutcome BuildOpenCommand(const SearchContext& context, const wchar_t*
   // The host passes the listing's root "/" before the EntryName; the line number follows the
   // last colon, so a drive letter's colon stays in the file part.
   const wchar_t* entry = entryPath + 1;
-  size_t entryLength = TextLength(entry);
+  size_t entryLength = wcslen(entry);
   if (entryLength >= kPathCapacity) return OpenCommandOutcome::kBadEntry;
-  size_t colon = entryLength;
-  for (size_t i = 0; i < entryLength; ++i)
-    if (entry[i] == L':') colon = i;
-  int32_t line = colon < entryLength ? ParseLineNumber(entry + colon + 1) : 0;
+  const wchar_t* lastColon = wcsrchr(entry, L':');
+  size_t colon = lastColon != nullptr ? static_cast<size_t>(lastColon - entry) : entryLength;
+  int32_t line = colon < entryLength ? LineNumberOf(entry + colon + 1) : 0;
 
   wchar_t quoted[kPathCapacity];
   FieldWriter q = StartField(quoted);
@@ -126,7 +111,7 @@ OpenCommandOutcome BuildOpenCommand(const SearchContext& context, const wchar_t*
 bool CopyRealPath(const SearchContext& context, const wchar_t* entryName, wchar_t* destination,
                   size_t capacity) {
   wchar_t path[kPathCapacity];
-  bool fits = entryName != nullptr && TextLength(entryName) < kPathCapacity &&
+  bool fits = entryName != nullptr && wcslen(entryName) < kPathCapacity &&
               FormRealPath(context.baseDirectory, entryName, path, kPathCapacity);
   FillField(destination, capacity, fits ? path : L"");
   return fits;

@@ -5,8 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "plugin/records.h"
+#include "common/records.h"
 
+// Room for the template's own text around a quoted path that may take up to 260 characters.
 constexpr size_t kOpenCommandCapacity = 520;
 
 // The real path of an entry: the BaseDirectory, a backslash and the name up to its first colon
@@ -14,10 +15,6 @@ constexpr size_t kOpenCommandCapacity = 520;
 // empty.
 bool FormRealPath(const wchar_t* baseDirectory, const wchar_t* name, wchar_t* path,
                   size_t capacity);
-
-// The standard library's _wtoi: leading blanks, an optional sign, decimal digits; 0 without
-// digits. Values beyond 32 bits are clamped.
-int32_t ParseLineNumber(const wchar_t* text);
 
 enum class TemplateShape {
   kUnusable,

@@ -4,6 +4,7 @@
 #include "config/config.h"
 #include "host/bridge.h"
 #include "host/texts.h"
+#include "plugin/api.h"
 #include "plugin/entry.h"
 
 namespace {

@@ -4,32 +4,19 @@
 #include <clocale>
 #include <cstring>
 
+#include "common/fixed_text.h"
+#include "config/config.h"
 #include "host/bridge.h"
 #include "host/texts.h"
-#include "plugin/fixed_text.h"
-#include "plugin/module.h"
-
-wchar_t g_moduleDirectory[kPathCapacity];
-
-namespace {
-
-void RecordModuleDirectory(HINSTANCE module) {
-  wchar_t path[kPathCapacity];
-  DWORD length = GetModuleFileNameW(module, path, kPathCapacity);
-  // A cut file name would give a wrong directory; leave it unknown, so the defaults apply.
-  if (length == 0 || length >= kPathCapacity) {
-    g_moduleDirectory[0] = 0;
-    return;
-  }
-  DirectoryOfPath(path, g_moduleDirectory);
-}
-
-}  // namespace
+#include "plugin/api.h"
+#include "plugin/version.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
     // Code page 932 for every multibyte conversion; where Japanese is missing, go on anyway.
     setlocale(LC_ALL, "Japanese");
+    // The host loads the module on its own thread, the one that later calls every entry point:
+    // the host object must be made on that thread's apartment to be usable from it.
     ConnectHost();
     RecordModuleDirectory(module);
   } else if (reason == DLL_PROCESS_DETACH) {
@@ -41,8 +28,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
 extern "C" void WINAPI ApiGetPluginInfo(PluginInfoRecord* info) {
   if (info == nullptr) return;
   memset(info, 0, sizeof(*info));
-  CopyText(info->name, 63, kPluginName);      // at most 62 characters
-  CopyText(info->author, 31, kPluginAuthor);  // at most 30 characters
+  // The host's limits for these fields: 62 and 30 characters of 64 and 32.
+  CopyText(info->name, 63, kPluginName);
+  CopyText(info->author, 31, kPluginAuthor);
   info->version = kPluginVersion;
 }
 
@@ -57,6 +45,7 @@ extern "C" int WINAPI UnsupportedWithFour(void*, void*, void*, void*) {
 extern "C" int WINAPI ApiRename(void*, void*, void*) {
   return 0;
 }
+// The host's interface asks 2 of a plugin that shows no context menu; the other stubs give 0.
 extern "C" int WINAPI ApiShowContextMenu(void*, void*, void*, void*, void*) {
   return 2;
 }

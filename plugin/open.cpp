@@ -1,28 +1,20 @@
 #include "plugin/open.h"
 
+#include <cwchar>
+
+#include "common/fixed_text.h"
 #include "host/texts.h"
-#include "plugin/fixed_text.h"
-
-namespace {
-
-bool IsDelimiter(wchar_t c, const wchar_t* delimiters) {
-  for (; *delimiters != 0; ++delimiters)
-    if (*delimiters == c) return true;
-  return false;
-}
-
-}  // namespace
 
 wchar_t* SplitToken(wchar_t* text, const wchar_t* delimiters, wchar_t** state) {
   wchar_t* p = text != nullptr ? text : *state;
   if (p == nullptr) return nullptr;
-  while (*p != 0 && IsDelimiter(*p, delimiters)) ++p;
+  while (*p != 0 && wcschr(delimiters, *p) != nullptr) ++p;
   if (*p == 0) {
     *state = p;
     return nullptr;
   }
   wchar_t* token = p;
-  while (*p != 0 && !IsDelimiter(*p, delimiters)) ++p;
+  while (*p != 0 && wcschr(delimiters, *p) == nullptr) ++p;
   if (*p != 0) *p++ = 0;
   *state = p;
   return token;
@@ -36,7 +28,7 @@ OpenOutcome PrepareSearch(const wchar_t* argument, const wchar_t* grepCommand,
   const wchar_t* directory = SplitToken(scratch, L"\"", &state);
   const wchar_t* arguments = SplitToken(nullptr, L"\"", &state);
   if (arguments == nullptr) return OpenOutcome::kNoSearchArguments;
-  if (TextLength(grepCommand) + TextLength(arguments) >= kCommandLineCapacity)
+  if (wcslen(grepCommand) + wcslen(arguments) >= kCommandLineCapacity)
     return OpenOutcome::kCommandTooLong;
 
   FieldWriter command = StartField(context.commandLine);

@@ -2,10 +2,11 @@
 // filling the host's OpenResultRecord.
 #pragma once
 
-#include "plugin/records.h"
+#include "common/records.h"
 
 // The standard wide tokeniser's rules (wcstok): skip delimiters, cut the token at the next one.
-// `state` carries the position between calls; pass text only on the first call.
+// `state` carries the position between calls; pass text only on the first call. Our own because
+// msvcrt's wcstok takes two arguments and keeps its state in the runtime.
 wchar_t* SplitToken(wchar_t* text, const wchar_t* delimiters, wchar_t** state);
 
 enum class OpenOutcome {

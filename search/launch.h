@@ -3,7 +3,7 @@
 // clean-up of every failed step can be checked without Windows.
 #pragma once
 
-#include "plugin/records.h"
+#include "common/records.h"
 
 struct LaunchPlatform {
   void* user;

@@ -6,6 +6,7 @@
 
 namespace {
 
+// memchr, typed for the buffer it searches.
 char* FindLineFeed(char* text, size_t length) {
   return static_cast<char*>(memchr(text, '\n', length));
 }
@@ -44,9 +45,9 @@ int FillAt(SearchContext& c, size_t n, const ReaderPlatform& p) {
 }  // namespace
 
 bool IsLeadByteAt(const char* start, const char* p) {
-  if (!IsLeadByteValue(*p)) return false;
+  if (!IsCp932LeadByte(*p)) return false;
   const char* run = p;
-  while (run > start && IsLeadByteValue(run[-1])) --run;
+  while (run > start && IsCp932LeadByte(run[-1])) --run;
   return (p - run) % 2 == 0;
 }
 
@@ -77,7 +78,7 @@ int TakeNextLine(SearchContext& c, FindRecord* record, const ReaderPlatform& p) 
   }
   // A line cut by the buffer's end may stop after the first byte of a double-byte character;
   // that half character is not echoed.
-  if (lineLength > 0 && IsLeadByteValue(buffer[lineLength - 1]) &&
+  if (lineLength > 0 && IsCp932LeadByte(buffer[lineLength - 1]) &&
       (lineLength == 1 || !IsLeadByteAt(buffer, buffer + lineLength - 2)))
     --lineLength;
 

@@ -7,7 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "plugin/records.h"
+#include "common/code_page.h"
+#include "common/records.h"
 
 struct ReaderPlatform {
   void* user;
@@ -28,12 +29,6 @@ struct ReaderPlatform {
 constexpr uint32_t kChunkSize = 256;
 constexpr size_t kRefillThreshold = 256;
 constexpr uint32_t kPollInterval = 100;  // milliseconds
-
-// Code page 932 lead-byte values: 0x81 to 0x9F and 0xE0 to 0xFC.
-inline bool IsLeadByteValue(char c) {
-  unsigned char b = static_cast<unsigned char>(c);
-  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
 
 // True when the byte at p starts a double-byte character, judged from the start of the line:
 // in a run of lead-byte values the first, third, fifth... byte leads.

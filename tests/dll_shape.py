@@ -2,6 +2,8 @@
 """Reads sarvik.dll back with a PE reader: what the host and Windows see of the file itself.
 
 Usage: dll_shape.py DLL i686|x86_64 (the build the file must come from)."""
+import os
+import re
 import sys
 
 import pefile
@@ -11,8 +13,13 @@ ApiExecute2 ApiIntCopyTo ApiCopyFrom ApiCopyTo ApiMove ApiCreateDirectory ApiDel
 ApiRemoveDirectory ApiRename ApiShowContextMenu""".split())
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "ole32.dll", "oleaut32.dll", "msvcrt.dll",
                "advapi32.dll"}
-STRINGS = {"FileDescription": "sarvik", "FileVersion": "0.1.3.3", "InternalName": "sarvik",
-           "OriginalFilename": "sarvik.dll", "ProductVersion": "0.1.3.3"}
+# The version as plugin/version.h gives it to the resource script and the code.
+with open(os.path.join(os.path.dirname(__file__), "..", "plugin", "version.h")) as header:
+    defined = dict(re.findall(r"#define SARVIK_VERSION_(\w+) (\S+)", header.read()))
+VERSION = [int(defined[part]) for part in ("MAJOR", "MINOR", "PATCH", "BUILD")]
+TEXT = defined["TEXT"].strip('"')
+STRINGS = {"FileDescription": "sarvik", "FileVersion": TEXT, "InternalName": "sarvik",
+           "OriginalFilename": "sarvik.dll", "ProductVersion": TEXT}
 
 failures = []
 
@@ -46,9 +53,10 @@ check(resources.get((16, 1)) == 1033, "version resource ID 1 under language 1033
 check(resources.get((24, 2)) == 1033, "manifest ID 2 under language 1033")
 
 fixed = pe.VS_FIXEDFILEINFO[0]
-check((fixed.FileVersionMS, fixed.FileVersionLS) == (0x00000001, 0x00030003), "file version 0.1.3.3")
-check((fixed.ProductVersionMS, fixed.ProductVersionLS) == (0x00000001, 0x00030003),
-      "product version 0.1.3.3")
+packed = (VERSION[0] << 16 | VERSION[1], VERSION[2] << 16 | VERSION[3])
+check(TEXT == "%d.%d.%d.%d" % tuple(VERSION), "the header's version text matches its numbers")
+check((fixed.FileVersionMS, fixed.FileVersionLS) == packed, "file version " + TEXT)
+check((fixed.ProductVersionMS, fixed.ProductVersionLS) == packed, "product version " + TEXT)
 check((fixed.FileFlagsMask, fixed.FileFlags) == (0x3F, 0x1), "flags mask 0x3F, flags 0x1")
 check((fixed.FileOS, fixed.FileType, fixed.FileSubtype, fixed.FileDateMS, fixed.FileDateLS)
       == (0, 0, 0, 0, 0), "operating system, type, subtype and date 0")

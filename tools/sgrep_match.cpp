@@ -1,10 +1,8 @@
 #include "tools/sgrep_match.h"
 
-namespace {
+#include "common/code_page.h"
 
-bool IsLead(unsigned char b) {
-  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
+namespace {
 
 char Lower(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -16,7 +14,7 @@ bool MatchesAt(const std::string& line, size_t at, const std::string& word, bool
   if (line.size() - at < word.size()) return false;
   for (size_t k = 0; k < word.size(); ++k) {
     char w = word[k], l = line[at + k];
-    if (IsLead(static_cast<unsigned char>(w)) && k + 1 < word.size()) {
+    if (IsCp932LeadByte(w) && k + 1 < word.size()) {
       if (l != w || line[at + k + 1] != word[k + 1]) return false;
       ++k;
       continue;
@@ -44,7 +42,7 @@ bool LineMatches(const std::string& line, const std::vector<std::string>& words,
   for (size_t at = 0; at < line.size();) {
     for (const std::string& word : words)
       if (!word.empty() && MatchesAt(line, at, word, ignoreCase)) return true;
-    at += IsLead(static_cast<unsigned char>(line[at])) && at + 1 < line.size() ? 2 : 1;
+    at += IsCp932LeadByte(line[at]) && at + 1 < line.size() ? 2 : 1;
   }
   return false;
 }

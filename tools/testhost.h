@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/records.h"
+#include "plugin/api.h"
 
 struct HostCall {
   std::wstring method;  // as looked up by name
@@ -24,31 +24,20 @@ struct HostCall {
   bool wantedResult = false;
 };
 
-using ApiGetPluginInfoFn = void(WINAPI*)(PluginInfoRecord*);
-using ApiOpenFn = HANDLE(WINAPI*)(const wchar_t*, const void*, OpenResultRecord*);
-using ApiCloseFn = int(WINAPI*)(HANDLE);
-using ApiFindFirstFn = int(WINAPI*)(HANDLE, void*, FindRecord*);
-using ApiFindNextFn = int(WINAPI*)(HANDLE, FindRecord*);
-using ApiExecuteFn = int(WINAPI*)(HANDLE, const wchar_t*);
-using ApiIntCopyToFn = int(WINAPI*)(HANDLE, const wchar_t*, void*, wchar_t*, int, void*);
-using ApiFourFn = int(WINAPI*)(void*, void*, void*, void*);
-using ApiTwoFn = int(WINAPI*)(void*, void*);
-using ApiThreeFn = int(WINAPI*)(void*, void*, void*);
-using ApiFiveFn = int(WINAPI*)(void*, void*, void*, void*, void*);
-
+// The entry points as found by name in a loaded plugin, typed by the plugin's own declarations.
 struct PluginApi {
-  ApiGetPluginInfoFn getPluginInfo;
-  ApiOpenFn open;
-  ApiCloseFn close;
-  ApiFindFirstFn findFirst;
-  ApiFindNextFn findNext;
-  ApiExecuteFn execute;
-  ApiExecuteFn execute2;
-  ApiIntCopyToFn intCopyTo;
-  ApiFourFn copyFrom, copyTo, move;
-  ApiTwoFn createDirectory, deleteEntry, removeDirectory;
-  ApiThreeFn rename;
-  ApiFiveFn showContextMenu;
+  decltype(&ApiGetPluginInfo) getPluginInfo;
+  decltype(&ApiOpen) open;
+  decltype(&ApiClose) close;
+  decltype(&ApiFindFirst) findFirst;
+  decltype(&ApiFindNext) findNext;
+  decltype(&ApiExecute) execute;
+  decltype(&ApiExecute2) execute2;
+  decltype(&ApiIntCopyTo) intCopyTo;
+  decltype(&UnsupportedWithFour) copyFrom, copyTo, move;
+  decltype(&UnsupportedWithTwo) createDirectory, deleteEntry, removeDirectory;
+  decltype(&ApiRename) rename;
+  decltype(&ApiShowContextMenu) showContextMenu;
 };
 
 class TestHost {

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "plugin/entry.h"
-#include "plugin/fixed_text.h"
+#include "common/fixed_text.h"
 
 namespace {
 

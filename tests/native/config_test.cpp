@@ -4,9 +4,6 @@
 
 #include <string>
 
-#include "plugin/module.h"
-#include "plugin/records.h"
-
 namespace {
 
 TEST(ConfigPath, IsTheModuleDirectoryAndAFixedName) {

@@ -39,14 +39,6 @@ TEST(HostTexts, WideTexts) {
   EXPECT_EQ(std::wstring(kListingTitle).size(), 7u);
 }
 
-TEST(LaunchError, LineEndsWithTheSystemTextOnceItsLineBreakIsCut) {
-  wchar_t line[kLaunchErrorCapacity];
-  FormatLaunchError(line, L"Redirect", 2, L"File not found.\r\n");
-  EXPECT_STREQ(line, L"ERROR: API = Redirect.  error code = 2.  message = File not found.\r\n.");
-  EXPECT_EQ(std::wstring(line, SentLength(line)),
-            L"ERROR: API = Redirect.  error code = 2.  message = File not found.");
-}
-
 TEST(LaunchError, CodeIsSignedDecimalAndLongTextsAreCut) {
   wchar_t line[kLaunchErrorCapacity];
   FormatLaunchError(line, L"Redirect", static_cast<int32_t>(0x80070002u), L"x");
@@ -54,13 +46,6 @@ TEST(LaunchError, CodeIsSignedDecimalAndLongTextsAreCut) {
   std::wstring huge(5000, L'y');
   FormatLaunchError(line, L"Redirect", 2, huge.c_str());
   EXPECT_EQ(std::wcslen(line), kLaunchErrorCapacity - 1);
-}
-
-TEST(SentText, StopsAtTheFirstCarriageReturn) {
-  EXPECT_EQ(SentLength(L"abc\rdef"), 3u);
-  EXPECT_EQ(SentLength(L"\rabc"), 0u);
-  EXPECT_EQ(SentLength(L""), 0u);
-  EXPECT_EQ(SentLength(L"a\nb"), 3u);
 }
 
 }  // namespace

@@ -5,14 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "common/code_page.h"
+
 struct ModelListing {
   std::vector<std::string> entries;  // each name as its bytes, cut to 259
   std::vector<std::string> echoed;   // the lines as echoed
 };
-
-inline bool ModelLeadValue(unsigned char b) {
-  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
 
 inline ModelListing ModelList(std::string output) {
   for (char& c : output)
@@ -37,11 +35,9 @@ inline ModelListing ModelList(std::string output) {
       next = end == std::string::npos ? output.size() : end + 1;
     }
     // A trailing lead byte that starts a character (odd position in its run) is dropped.
-    if (!line.empty() && ModelLeadValue(static_cast<unsigned char>(line.back()))) {
+    if (!line.empty() && IsCp932LeadByte(line.back())) {
       size_t run = 0;
-      while (run < line.size() &&
-             ModelLeadValue(static_cast<unsigned char>(line[line.size() - 1 - run])))
-        ++run;
+      while (run < line.size() && IsCp932LeadByte(line[line.size() - 1 - run])) ++run;
       if (run % 2 == 1) line.pop_back();
     }
     listing.echoed.push_back(line);

@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "plugin/version.h"
 #include "tests/wine/fixture.h"
 
 namespace {
@@ -15,14 +16,15 @@ std::vector<BYTE> ExpectedInfo() {
   const wchar_t author[] = L"T907.ORVALD";
   memcpy(&bytes[0], name, sizeof(name) - sizeof(wchar_t));
   memcpy(&bytes[128], author, sizeof(author) - sizeof(wchar_t));
-  bytes[192] = 0x03;  // 0x00010303, low byte first
-  bytes[193] = 0x03;
-  bytes[194] = 0x01;
-  bytes[195] = 0x00;
+  // One byte per component, most significant first, in a little-endian field.
+  bytes[192] = SARVIK_VERSION_BUILD;
+  bytes[193] = SARVIK_VERSION_PATCH;
+  bytes[194] = SARVIK_VERSION_MINOR;
+  bytes[195] = SARVIK_VERSION_MAJOR;
   return bytes;
 }
 
-void ExpectInfoRecord(ApiGetPluginInfoFn getInfo) {
+void ExpectInfoRecord(decltype(&ApiGetPluginInfo) getInfo) {
   std::vector<BYTE> record(240, 0xcc);
   getInfo(reinterpret_cast<PluginInfoRecord*>(record.data()));
   EXPECT_EQ(std::vector<BYTE>(record.begin(), record.begin() + 212), ExpectedInfo());

@@ -52,7 +52,8 @@ struct SearchContext {
   void* process;                        // the running search, null until started
   void* outputRead;                     // parent's read end of the output pipe; null once exhausted
   void* inputWrite;                     // parent's write end of the child's standard input
-  char outputBuffer[kOutputBufferCapacity + 1];  // unread output, NUL-terminated, code page 932
+  // Unread output, NUL-terminated: the extra byte keeps a full buffer a C string.
+  char outputBuffer[kOutputBufferCapacity + 1];
   wchar_t commandLine[kCommandLineCapacity + 1];
   wchar_t baseDirectory[kPathCapacity];
   wchar_t configPath[kPathCapacity];
@@ -86,6 +87,8 @@ static_assert(offsetof(FindRecord, attributes) == 536);
 static_assert(sizeof(FindRecord) == 540);
 #endif
 
+// The host treats the SearchContext as opaque, but the command-line host and the tests read a live
+// one through this header: its layout is pinned too, so that a change of it is a decision.
 #if defined(_WIN32) && !defined(_WIN64)
 static_assert(offsetof(SearchContext, hostRecord) == 0);
 static_assert(offsetof(SearchContext, process) == 40);

@@ -29,12 +29,6 @@ inline void FillField(wchar_t* dst, size_t capacity, const wchar_t* src) {
   for (; n < capacity; ++n) dst[n] = 0;
 }
 
-inline size_t TextLength(const wchar_t* s) {
-  size_t n = 0;
-  while (s[n] != 0) ++n;
-  return n;
-}
-
 // Builds a terminated text in a fixed field. What does not fit is cut, and `overflow` says so,
 // so the caller decides whether a cut text is acceptable.
 struct FieldWriter {

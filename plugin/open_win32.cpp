@@ -1,0 +1,52 @@
+// Opening and closing a search: the entry points that make and release a SearchContext.
+#include <windows.h>
+
+#include <cstring>
+
+#include "config/config.h"
+#include "host/bridge.h"
+#include "host/texts.h"
+#include "plugin/api.h"
+#include "plugin/open.h"
+#include "search/platform_win32.h"
+
+extern "C" HANDLE WINAPI ApiOpen(const wchar_t* argument, const void* hostRecord,
+                                 OpenResultRecord* result) {
+  if (argument == nullptr || hostRecord == nullptr || result == nullptr) return nullptr;
+  // From the global heap, not this module's runtime: the address is the host's handle, and
+  // nothing of ours but ApiClose may free it.
+  auto* context =
+      static_cast<SearchContext*>(GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, sizeof(SearchContext)));
+  if (context == nullptr) return nullptr;
+  memcpy(context->hostRecord, hostRecord, kHostRecordSize);
+  FormConfigPath(g_moduleDirectory, context->configPath, kPathCapacity);
+
+  wchar_t messageOutput[kMessageOutputCapacity];
+  ReadKey(kMessageOutputKey, kMessageOutputDefault, messageOutput, kMessageOutputCapacity,
+          context->configPath);
+  context->messageOutput = IsMessageOutputOn(messageOutput) ? 1 : 0;
+
+  wchar_t grepCommand[kGrepCommandCapacity + 1];
+  ReadKey(kGrepCommandKey, kGrepCommandDefault, grepCommand, kGrepCommandCapacity,
+          context->configPath);
+
+  switch (PrepareSearch(argument, grepCommand, *context, *result)) {
+    case OpenOutcome::kOpened:
+      return context;
+    case OpenOutcome::kNoSearchArguments:
+      HostPrintAnsi(kQuoteDirectoryMessage);
+      break;
+    case OpenOutcome::kCommandTooLong:
+      break;
+  }
+  GlobalFree(context);
+  return nullptr;
+}
+
+extern "C" int WINAPI ApiClose(HANDLE handle) {
+  if (handle == nullptr) return 0;
+  auto* context = static_cast<SearchContext*>(handle);
+  CloseSearchHandles(*context);
+  GlobalFree(context);
+  return 1;
+}
