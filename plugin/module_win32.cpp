@@ -11,7 +11,7 @@
 #include "plugin/api.h"
 #include "plugin/version.h"
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {
     // Code page 932 for every multibyte conversion; where Japanese is missing, go on anyway.
     setlocale(LC_ALL, "Japanese");
@@ -19,7 +19,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
     // the host object must be made on that thread's apartment to be usable from it.
     ConnectHost();
     RecordModuleDirectory(module);
-  } else if (reason == DLL_PROCESS_DETACH) {
+  } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
+    // Only on an unload (FreeLibrary). When the process is ending (reserved is set) COM may be
+    // gone already, and releasing an out-of-process host object could block the host's exit.
     DisconnectHost();
   }
   return TRUE;

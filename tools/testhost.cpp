@@ -40,7 +40,10 @@ class ComObject : public Interface {
 class HostObject : public ComObject<IDispatch> {
  public:
   explicit HostObject(TestHost* host) : ComObject(IID_IDispatch), host_(host) { ++g_liveObjects; }
-  ~HostObject() override { --g_liveObjects; }
+  ~HostObject() override {
+    --g_liveObjects;
+    if (host_->onObjectGone) host_->onObjectGone();
+  }
 
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
     *count = 0;

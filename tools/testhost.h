@@ -59,6 +59,7 @@ class TestHost {
   std::vector<HostCall> calls;
   bool failExec = false;                        // Exec answers E_FAIL
   std::function<void(const HostCall&)> onCall;  // told of each call as it comes
+  std::function<void()> onObjectGone;           // told when a host object is released
 
   std::vector<std::wstring> Printed() const;   // every MesPrint text, in order
   std::vector<std::wstring> Executed() const;  // every Exec text, in order

@@ -149,7 +149,29 @@ HANDLE PluginTest::OpenChild(const std::wstring& script, bool messageOutput) {
   return Open(L"\"" + folder.substr(0, folder.size() - 1) + L"\" " + script);
 }
 
+namespace {
+
+// The child role of ModuleLifecycle's exit test: loads the DLL with a host object, unloads it
+// first when asked, then ends the process; a file "released" appears when the object is released.
+int HoldHostObjectThenExit(const std::wstring& folder, bool unloadFirst) {
+  auto* host = new TestHost();  // never destroyed: the process ends holding it
+  host->onObjectGone = [folder] {
+    CloseHandle(CreateFileW((folder + L"released").c_str(), GENERIC_WRITE, 0, nullptr,
+                            CREATE_ALWAYS, 0, nullptr));
+  };
+  if (!host->Load(folder + L"sarvik.dll")) return 2;
+  if (unloadFirst) host->Unload();
+  ExitProcess(0);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (argc == 4 && strcmp(argv[1], kHoldHostObjectRole) == 0) {
+    std::string folder = argv[3];
+    return HoldHostObjectThenExit(std::wstring(folder.begin(), folder.end()),
+                                  strcmp(argv[2], "unload") == 0);
+  }
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

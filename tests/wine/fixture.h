@@ -35,6 +35,10 @@ Usage MeasureUsage();
 std::thread PressEscapeAfter(DWORD milliseconds);
 void ForgetEscape();  // takes a stale press away before a test that waits
 
+// Run as `wine_tests <role> exit|unload FOLDER`, the program plays a host that loads FOLDER's
+// sarvik.dll and then ends its process (after unloading the DLL, with `unload`).
+inline constexpr char kHoldHostObjectRole[] = "--hold-host-object-then-exit";
+
 struct Listed {
   std::vector<FindRecord> records;
   std::vector<std::wstring> names;

@@ -116,6 +116,36 @@ TEST(ModuleLifecycle, DetachUndoesComOnlyWhenTheHostObjectWasObtained) {
   RemoveTree(folder);
 }
 
+// Ending the process is not an unload: detach then leaves COM alone, so a host object served out
+// of process cannot hold up the host's exit. FreeLibrary still releases it.
+TEST(ModuleLifecycle, DetachAtProcessExitDoesNotReleaseTheHostObject) {
+  std::wstring folder = MakeTempDirectory();
+  ASSERT_TRUE(CopyFileW((ProgramDirectory() + L"sarvik.dll").c_str(),
+                        (folder + L"sarvik.dll").c_str(), FALSE));
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  for (const wchar_t* how : {L"unload", L"exit"}) {
+    DeleteFileW((folder + L"released").c_str());
+    std::string role = kHoldHostObjectRole;
+    std::wstring command = std::wstring(L"\"") + self + L"\" " +
+                           std::wstring(role.begin(), role.end()) + L" " + how + L" " + folder;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION child = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &child));
+    ASSERT_EQ(WaitForSingleObject(child.hProcess, 30000), WAIT_OBJECT_0);
+    DWORD code = 1;
+    GetExitCodeProcess(child.hProcess, &code);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    EXPECT_EQ(code, 0u) << ToUtf8(how);
+    bool released = GetFileAttributesW((folder + L"released").c_str()) != INVALID_FILE_ATTRIBUTES;
+    EXPECT_EQ(released, std::wstring(how) == L"unload") << ToUtf8(how);
+  }
+  RemoveTree(folder);
+}
+
 TEST(ModuleLifecycle, DetachReleasesTheHostObject) {
   std::wstring folder = MakeTempDirectory();
   std::wstring dll = folder + L"sarvik.dll";
