@@ -5,29 +5,20 @@
 #include "common/fixed_text.h"
 #include "host/texts.h"
 
-wchar_t* SplitToken(wchar_t* text, const wchar_t* delimiters, wchar_t** state) {
-  wchar_t* p = text != nullptr ? text : *state;
-  if (p == nullptr) return nullptr;
-  while (*p != 0 && wcschr(delimiters, *p) != nullptr) ++p;
-  if (*p == 0) {
-    *state = p;
-    return nullptr;
-  }
-  wchar_t* token = p;
-  while (*p != 0 && wcschr(delimiters, *p) == nullptr) ++p;
-  if (*p != 0) *p++ = 0;
-  *state = p;
-  return token;
-}
-
 OpenOutcome PrepareSearch(const wchar_t* argument, const wchar_t* grepCommand,
                           SearchContext& context, OpenResultRecord& result) {
   wchar_t scratch[kCommandLineCapacity];  // a longer argument is cut to 8191 characters
   CopyText(scratch, argument);
-  wchar_t* state = nullptr;
-  const wchar_t* directory = SplitToken(scratch, L"\"", &state);
-  const wchar_t* arguments = SplitToken(nullptr, L"\"", &state);
-  if (arguments == nullptr) return OpenOutcome::kNoSearchArguments;
+  // The directory is what the first pair of quotes holds; blanks may come before it, and
+  // everything after it, quotes included, is the search arguments as the user typed them.
+  wchar_t* directory = scratch + wcsspn(scratch, L" \t");
+  if (*directory != L'"') return OpenOutcome::kNoSearchArguments;
+  ++directory;
+  wchar_t* closing = wcschr(directory, L'"');
+  if (closing == nullptr || closing == directory || closing[1] == 0)
+    return OpenOutcome::kNoSearchArguments;
+  *closing = 0;
+  const wchar_t* arguments = closing + 1;
   if (wcslen(grepCommand) + wcslen(arguments) >= kCommandLineCapacity)
     return OpenOutcome::kCommandTooLong;
 

@@ -4,18 +4,14 @@
 
 #include "common/records.h"
 
-// The standard wide tokeniser's rules (wcstok): skip delimiters, cut the token at the next one.
-// `state` carries the position between calls; pass text only on the first call. Our own because
-// msvcrt's wcstok takes two arguments and keeps its state in the runtime.
-wchar_t* SplitToken(wchar_t* text, const wchar_t* delimiters, wchar_t** state);
-
 enum class OpenOutcome {
   kOpened,
-  kNoSearchArguments,  // no text after the quoted directory, or no quote at all
+  kNoSearchArguments,  // no quoted directory first, an empty one, or nothing after it
   kCommandTooLong,     // GrepCommand and the search arguments reach 8192 characters
 };
 
-// Splits `argument` into the BaseDirectory and the search arguments, assembles the command line
+// Splits `argument` into the BaseDirectory (in double quotes, after any blanks) and the search
+// arguments (everything after its closing quote, as typed), assembles the command line
 // (GrepCommand, one space, the search arguments) and fills `context` and `result` on success.
 // Neither is touched on failure.
 OpenOutcome PrepareSearch(const wchar_t* argument, const wchar_t* grepCommand,

@@ -17,8 +17,10 @@ std::wstring Wide(const std::string& bytes) {
     if (b == 0) continue;
     if (b >= 0xF0)
       text += L'"';
-    else if (b >= 0xE0)
+    else if (b >= 0xE8)
       text += L' ';
+    else if (b >= 0xE0)
+      text += L'\t';
     else if (b >= 0x80)
       text += static_cast<wchar_t>(0x3000 + b);
     else
@@ -42,17 +44,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto result = std::make_unique<OpenResultRecord>();
   OpenOutcome outcome = PrepareSearch(argument.c_str(), grep.c_str(), *context, *result);
 
-  // The rules, read plainly.
+  // The rules, read plainly: blanks, a quoted directory that is not empty, and then at least one
+  // character of search arguments, taken as they stand.
   std::wstring cut = argument.substr(0, 8191);
-  size_t start = cut.find_first_not_of(L'"');
-  size_t end = start == std::wstring::npos ? start : cut.find(L'"', start);
-  size_t second = end == std::wstring::npos ? end : cut.find_first_not_of(L'"', end);
-  if (second == std::wstring::npos) {
+  size_t open = cut.find_first_not_of(L" \t");
+  size_t close = open != std::wstring::npos && cut[open] == L'"' ? cut.find(L'"', open + 1)
+                                                                 : std::wstring::npos;
+  if (close == std::wstring::npos || close == open + 1 || close + 1 == cut.size()) {
     if (outcome != OpenOutcome::kNoSearchArguments) abort();
     return 0;
   }
-  std::wstring directory = cut.substr(start, end - start);
-  std::wstring words = cut.substr(second, cut.find(L'"', second) - second);
+  std::wstring directory = cut.substr(open + 1, close - open - 1);
+  std::wstring words = cut.substr(close + 1);
   if (grep.size() + words.size() >= 8192) {
     if (outcome != OpenOutcome::kCommandTooLong) abort();
     return 0;

@@ -8,34 +8,6 @@
 
 namespace {
 
-// The tokeniser must behave as the standard one: compare them on awkward inputs.
-TEST(OpenSplit, SplitTokenMatchesWcstok) {
-  const wchar_t* inputs[] = {L"\"C:\\work\" foo *.c",
-                             L"\"C:\\work\"",
-                             L"no quote at all",
-                             L"\"a\" \"b\"",
-                             L" \"C:\\w\" foo",
-                             L"\"\"\"x\"\"\"y\"",
-                             L"",
-                             L"\"",
-                             L"\"dir\"   ",
-                             L"\"dir\"foo\"bar"};
-  for (const wchar_t* input : inputs) {
-    std::wstring a = input, b = input;
-    wchar_t *stateA = nullptr, *stateB = nullptr;
-    wchar_t* ta = SplitToken(&a[0], L"\"", &stateA);
-    wchar_t* tb = wcstok(&b[0], L"\"", &stateB);
-    for (int i = 0; i < 4; ++i) {
-      ASSERT_EQ(ta == nullptr, tb == nullptr) << i;
-      if (ta == nullptr) break;
-      EXPECT_EQ(std::wstring(ta), std::wstring(tb));
-      EXPECT_EQ(ta - a.data(), tb - b.data());
-      ta = SplitToken(nullptr, L"\"", &stateA);
-      tb = wcstok(nullptr, L"\"", &stateB);
-    }
-  }
-}
-
 struct Opened {
   OpenOutcome outcome;
   std::unique_ptr<SearchContext> context = std::make_unique<SearchContext>();
@@ -57,26 +29,30 @@ TEST(OpenArgument, QuotedDirectoryThenWordsGivesTwoBlanks) {
   EXPECT_STREQ(o.context->commandLine, L"findstr /N /I /P  foo");
 }
 
-TEST(OpenArgument, WithoutASecondTokenNothingOpens) {
-  EXPECT_EQ(Open(L"\"C:\\work\"").outcome, OpenOutcome::kNoSearchArguments);
-  EXPECT_EQ(Open(L"C:\\work foo").outcome, OpenOutcome::kNoSearchArguments);
-  EXPECT_EQ(Open(L"").outcome, OpenOutcome::kNoSearchArguments);
+TEST(OpenArgument, WithoutAQuotedDirectoryAndWordsNothingOpens) {
+  const wchar_t* refused[] = {
+      L"\"C:\\work\"",    L"C:\\work foo", L"",   L"\"\" foo", L"\"C:\\work foo",
+      L"x \"C:\\w\" foo", L"  \"C:\\w\"",  L"\"",
+  };
+  for (const wchar_t* argument : refused)
+    EXPECT_EQ(Open(argument).outcome, OpenOutcome::kNoSearchArguments) << argument;
   Opened o = Open(L"\"C:\\work\"");
   EXPECT_EQ(o.context->commandLine[0], 0);  // nothing written on failure
   EXPECT_EQ(reinterpret_cast<const unsigned char*>(&o.result)[0], 0xccu);
 }
 
-TEST(OpenArgument, SecondQuotedTextLeavesOnlyTheBlankBetween) {
-  Opened o = Open(L"\"C:\\work\" \"foo bar\"");
+TEST(OpenArgument, QuotedPhrasesAndMasksReachTheCommandAsTyped) {
+  Opened o = Open(L"\"C:\\work\" /C:\"int main\" \"my files\\*.c\"");
   ASSERT_EQ(o.outcome, OpenOutcome::kOpened);
-  EXPECT_STREQ(o.context->commandLine, L"findstr /N /I /P  ");
+  EXPECT_STREQ(o.context->baseDirectory, L"C:\\work");
+  EXPECT_STREQ(o.context->commandLine, L"findstr /N /I /P  /C:\"int main\" \"my files\\*.c\"");
 }
 
-TEST(OpenArgument, LeadingBlankBecomesTheDirectory) {
-  Opened o = Open(L" \"C:\\work\" foo");
+TEST(OpenArgument, BlanksBeforeTheDirectoryAreSkipped) {
+  Opened o = Open(L" \t \"C:\\work\" foo");
   ASSERT_EQ(o.outcome, OpenOutcome::kOpened);
-  EXPECT_STREQ(o.context->baseDirectory, L" ");
-  EXPECT_STREQ(o.context->commandLine, L"findstr /N /I /P C:\\work");
+  EXPECT_STREQ(o.context->baseDirectory, L"C:\\work");
+  EXPECT_STREQ(o.context->commandLine, L"findstr /N /I /P  foo");
 }
 
 TEST(OpenArgument, WordsDirectlyAfterTheQuoteAndBlanksAlone) {

@@ -11,6 +11,7 @@
 //   crash         die of an access violation
 //   exit:N        end with code N
 //   stamp         write one result line whose line number is the performance counter now
+//   args          write one result line, args.txt:1:, whose text is the child's own command line
 #include <windows.h>
 
 #include <string>
@@ -122,6 +123,13 @@ int wmain(int argc, wchar_t** argv) {
       LARGE_INTEGER now;
       QueryPerformanceCounter(&now);
       Write(out, "stamp.txt:" + std::to_string(now.QuadPart) + ":x\r\n");
+    } else if (step == L"args") {
+      wchar_t* commandLine = GetCommandLineW();
+      std::string bytes(wcslen(commandLine) * 2 + 1, '\0');
+      int n = WideCharToMultiByte(932, 0, commandLine, -1, &bytes[0],
+                                  static_cast<int>(bytes.size()), nullptr, nullptr);
+      bytes.resize(n > 0 ? static_cast<size_t>(n - 1) : 0);
+      Write(out, "args.txt:1:" + bytes + "\r\n");
     } else if (step.rfind(L"exit:", 0) == 0) {
       ExitProcess(static_cast<UINT>(wcstol(step.c_str() + 5, nullptr, 10)));
     }

@@ -29,6 +29,18 @@ TEST_F(SearchTest, MissingCommandPrintsTheLaunchErrorWhateverMessageOutputSays) 
   }
 }
 
+TEST_F(SearchTest, QuotedPhraseAndMaskReachTheSearchProgramAsTyped) {
+  const std::wstring words = L"args /C:\"int main\" \"my files\\*.c\"";
+  HANDLE handle = OpenChild(words, /*messageOutput=*/true);
+  EXPECT_EQ(List(handle).names, (Names{L"args.txt:1"}));
+  // The child's own command line as it echoes it: after the program (which Wine may requote),
+  // GrepCommand's blank and the words as typed, quotes included.
+  std::wstring echoed = host->Printed()[2];
+  ASSERT_GT(echoed.size(), words.size() + 2);
+  EXPECT_EQ(echoed.substr(echoed.size() - words.size() - 2), L"  " + words);
+  api().close(handle);
+}
+
 TEST_F(SearchTest, StandardErrorArrivesInTheSameStream) {
   HANDLE handle = OpenChild(L"out:a.txt:1:x\\r\\n sleep:100 err:e.txt:2:from\\x20stderr\\r\\n");
   EXPECT_EQ(List(handle).names, (Names{L"a.txt:1", L"e.txt:2"}));
