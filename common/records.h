@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/code_page.h"
+
 constexpr size_t kPathCapacity = 260;          // wide characters, terminator included
 constexpr size_t kCommandLineCapacity = 8192;  // characters of the command line, then a terminator
 constexpr size_t kOutputBufferCapacity = 512;  // bytes of unread child output, then a terminator
@@ -52,7 +54,8 @@ struct SearchContext {
   void* process;                        // the running search, null until started
   void* outputRead;                     // parent's read end of the output pipe; null once exhausted
   void* inputWrite;                     // parent's write end of the child's standard input
-  // Unread output, NUL-terminated: the extra byte keeps a full buffer a C string.
+  // Unread output in the output's code page, NUL-terminated: the extra byte keeps a full buffer a
+  // C string.
   char outputBuffer[kOutputBufferCapacity + 1];
   wchar_t commandLine[kCommandLineCapacity + 1];
   wchar_t baseDirectory[kPathCapacity];
@@ -63,6 +66,9 @@ struct SearchContext {
   // Emptied when a listing starts.
   wchar_t lastRealPath[kPathCapacity];
   FileFacts lastFile;
+  OutputEncoding encoding;  // the CodePage key, read by ApiOpen
+  // Set once the start of a listing's output has been looked at for a UTF-8 byte-order mark.
+  uint8_t byteOrderMarkChecked;
 };
 
 #if defined(_WIN32)
@@ -100,7 +106,9 @@ static_assert(offsetof(SearchContext, baseDirectory) == 16952);
 static_assert(offsetof(SearchContext, configPath) == 17472);
 static_assert(offsetof(SearchContext, messageOutput) == 17992);
 static_assert(offsetof(SearchContext, lastRealPath) == 17996);
-static_assert(sizeof(SearchContext) == 18536);
+static_assert(offsetof(SearchContext, encoding) == 18536);
+static_assert(offsetof(SearchContext, byteOrderMarkChecked) == 18576);
+static_assert(sizeof(SearchContext) == 18580);
 #elif defined(_WIN64)
 // The handles are pointer-sized: everything after them moves by 12 bytes.
 static_assert(offsetof(SearchContext, hostRecord) == 0);
@@ -113,5 +121,7 @@ static_assert(offsetof(SearchContext, baseDirectory) == 16964);
 static_assert(offsetof(SearchContext, configPath) == 17484);
 static_assert(offsetof(SearchContext, messageOutput) == 18004);
 static_assert(offsetof(SearchContext, lastRealPath) == 18008);
-static_assert(sizeof(SearchContext) == 18552);
+static_assert(offsetof(SearchContext, encoding) == 18548);
+static_assert(offsetof(SearchContext, byteOrderMarkChecked) == 18588);
+static_assert(sizeof(SearchContext) == 18592);
 #endif

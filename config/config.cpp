@@ -26,3 +26,13 @@ bool FormConfigPath(const wchar_t* moduleDirectory, wchar_t* path, size_t capaci
 bool IsMessageOutputOn(const wchar_t* value) {
   return value[0] == L'1';
 }
+
+uint32_t ParseCodePage(const wchar_t* value) {
+  uint32_t codePage = 0;
+  size_t digits = 0;
+  for (; digits < 5 && value[digits] >= L'0' && value[digits] <= L'9'; ++digits)
+    codePage = codePage * 10 + static_cast<uint32_t>(value[digits] - L'0');
+  bool alias = codePage <= 3 || codePage == 42;  // the ANSI, OEM, Mac, thread and symbol aliases
+  if (digits == 0 || value[digits] != 0 || codePage > 65535 || alias) return 0;
+  return codePage;
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "common/records.h"
 
@@ -20,6 +21,11 @@ constexpr size_t kGrepCommandCapacity = 8192;
 inline constexpr wchar_t kCommandKey[] = L"Command";
 inline constexpr wchar_t kShiftCommandKey[] = L"ShiftCommand";
 inline constexpr wchar_t kOpenTemplateDefault[] = L"&EDIT %s";
+// The code page of the search program's output.
+inline constexpr wchar_t kCodePageKey[] = L"CodePage";
+inline constexpr wchar_t kCodePageDefault[] = L"932";
+constexpr size_t kCodePageCapacity = 16;
+
 // A host command around one path: the path limit (260) and 32 characters for the command.
 constexpr size_t kOpenTemplateCapacity = 292;
 
@@ -42,6 +48,10 @@ bool FormConfigPath(const wchar_t* moduleDirectory, wchar_t* path, size_t capaci
 
 // The switch is on when the value's first character is "1", whatever follows.
 bool IsMessageOutputOn(const wchar_t* value);
+
+// The code page that a CodePage value names: one to five decimal digits and nothing else, 1 to
+// 65535, not one of the system's aliases for another code page (0 to 3, 42). 0 for anything else.
+uint32_t ParseCodePage(const wchar_t* value);
 
 // Reads one key of the Config section; values longer than capacity - 1 are cut. An empty path
 // yields the default. (Win32)

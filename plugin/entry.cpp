@@ -4,6 +4,7 @@
 #include <cwchar>
 
 #include "common/fixed_text.h"
+#include "common/path.h"
 
 namespace {
 
@@ -27,14 +28,23 @@ bool OnlyLiteralPairsBefore(const wchar_t* t, const TemplatePlan& plan) {
   return true;
 }
 
+// The real file of an entry's file part (its first `length` characters): the path as it stands
+// when it is absolute, else below the BaseDirectory.
+void PutRealPath(FieldWriter& w, const wchar_t* baseDirectory, const wchar_t* file, size_t length) {
+  if (!IsAbsolutePath(file)) {
+    PutText(w, baseDirectory);
+    PutChar(w, L'\\');
+  }
+  PutText(w, file, length);
+}
+
 }  // namespace
 
 bool FormRealPath(const wchar_t* baseDirectory, const wchar_t* name, wchar_t* path,
                   size_t capacity) {
   FieldWriter w = StartField(path, capacity);
-  PutText(w, baseDirectory);
-  PutChar(w, L'\\');
-  PutText(w, name, wcscspn(name, L":"));
+  size_t drive = DriveColonEnd(name);
+  PutRealPath(w, baseDirectory, name, drive + wcscspn(name + drive, L":"));
   if (w.overflow) path[0] = 0;
   return !w.overflow;
 }
@@ -72,16 +82,14 @@ OpenCommandOutcome BuildOpenCommand(const SearchContext& context, const wchar_t*
   const wchar_t* entry = entryPath + 1;
   size_t entryLength = wcslen(entry);
   if (entryLength >= kPathCapacity) return OpenCommandOutcome::kBadEntry;
-  const wchar_t* lastColon = wcsrchr(entry, L':');
+  const wchar_t* lastColon = wcsrchr(entry + DriveColonEnd(entry), L':');
   size_t colon = lastColon != nullptr ? static_cast<size_t>(lastColon - entry) : entryLength;
   int32_t line = colon < entryLength ? LineNumberOf(entry + colon + 1) : 0;
 
   wchar_t quoted[kPathCapacity];
   FieldWriter q = StartField(quoted);
   PutChar(q, L'"');
-  PutText(q, context.baseDirectory);
-  PutChar(q, L'\\');
-  PutText(q, entry, colon);
+  PutRealPath(q, context.baseDirectory, entry, colon);
   PutChar(q, L'"');
   if (q.overflow) return OpenCommandOutcome::kTooLong;
 

@@ -11,8 +11,9 @@
 constexpr size_t kOpenCommandCapacity = 520;
 
 // The real path of an entry: the BaseDirectory, a backslash and the name up to its first colon
-// (the whole name when it has none). False when it does not fit the field; the field is then
-// empty.
+// (the whole name when it has none); a name that begins with an absolute path ("C:\..." or
+// "\\server\...") gives that path as it stands, up to the first colon after its drive. False
+// when it does not fit the field; the field is then empty.
 bool FormRealPath(const wchar_t* baseDirectory, const wchar_t* name, wchar_t* path,
                   size_t capacity);
 

@@ -19,7 +19,7 @@ int OpenEntry(HANDLE handle, const wchar_t* entryPath, const wchar_t* key) {
     case OpenCommandOutcome::kBuilt:
       return HostExec(command) ? 1 : 0;
     case OpenCommandOutcome::kBadTemplate:
-      HostPrintAnsi(kTemplateErrorMessage);
+      HostPrintAnsi(kConfigEntryMessage);
       HostPrint(openTemplate);
       return 0;
     case OpenCommandOutcome::kBadEntry:

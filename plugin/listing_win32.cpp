@@ -54,6 +54,7 @@ extern "C" int WINAPI ApiFindFirst(HANDLE handle, void*, FindRecord* record) {
   CloseSearchHandles(*context);
   context->outputBuffer[0] = 0;
   context->lastRealPath[0] = 0;
+  context->byteOrderMarkChecked = 0;
   if (!StartSearchProcess(context->commandLine, *context, Win32Launch())) return 0;
   int waited = FillOutputBuffer(*context, Win32Reader());
   if (waited != 1) return waited;

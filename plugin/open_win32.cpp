@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "common/fixed_text.h"
 #include "config/config.h"
 #include "host/bridge.h"
 #include "host/texts.h"
@@ -29,6 +30,22 @@ extern "C" HANDLE WINAPI ApiOpen(const wchar_t* argument, const void* hostRecord
   wchar_t grepCommand[kGrepCommandCapacity + 1];
   ReadKey(kGrepCommandKey, kGrepCommandDefault, grepCommand, kGrepCommandCapacity,
           context->configPath);
+
+  // Never another code page than the one asked for: an unusable value fails the open.
+  wchar_t codePage[kCodePageCapacity];
+  ReadKey(kCodePageKey, kCodePageDefault, codePage, kCodePageCapacity, context->configPath);
+  uint32_t codePageNumber = ParseCodePage(codePage);
+  if (codePageNumber == 0 || !DescribeCodePage(codePageNumber, context->encoding)) {
+    wchar_t entry[kCodePageCapacity + 16];
+    FieldWriter line = StartField(entry);
+    PutText(line, kCodePageKey);
+    PutChar(line, L'=');
+    PutText(line, codePage);
+    HostPrintAnsi(kConfigEntryMessage);
+    HostPrint(entry);
+    GlobalFree(context);
+    return nullptr;
+  }
 
   switch (PrepareSearch(argument, grepCommand, *context, *result)) {
     case OpenOutcome::kOpened:

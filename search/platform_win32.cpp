@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <initializer_list>
 
+#include "common/fixed_text.h"
 #include "host/bridge.h"
 
 namespace {
@@ -52,13 +53,25 @@ void Terminate(void*, void* process) {
   TerminateProcess(process, 0);
 }
 
-void PrintAnsi(void*, const char* text) {
-  HostPrintAnsi(text);
+// Any code page but 932, by the system's conversion, bytes that are no character shown as U+FFFD.
+// The texts are lines of the 512-byte buffer, so they never give more than 512 characters.
+void SystemToWide(uint32_t codePage, wchar_t (&wide)[kOutputBufferCapacity + 1], const char* text) {
+  if (MultiByteToWideChar(codePage, 0, text, -1, wide, kOutputBufferCapacity + 1) <= 0) wide[0] = 0;
 }
 
-// mbstowcs under the Japanese locale; bytes that are not code page 932 become '?', one each, so
-// an invalid name still comes out whole and terminated.
-void ToWide(void*, wchar_t* out, size_t capacity, const char* text) {
+void Print(void*, uint32_t codePage, const char* text) {
+  if (codePage == kCp932) {
+    HostPrintAnsi(text);
+    return;
+  }
+  wchar_t wide[kOutputBufferCapacity + 1];
+  SystemToWide(codePage, wide, text);
+  HostPrint(wide);
+}
+
+// Code page 932: mbstowcs under the Japanese locale, as sarvik has always read it; bytes that are
+// not code page 932 become '?', one each, so an invalid name still comes out whole and terminated.
+void Cp932ToWide(wchar_t* out, size_t capacity, const char* text) {
   size_t n = mbstowcs(out, text, capacity - 1);
   if (n != static_cast<size_t>(-1)) {
     out[n] = 0;
@@ -79,8 +92,20 @@ void ToWide(void*, wchar_t* out, size_t capacity, const char* text) {
   out[n] = 0;
 }
 
-const ReaderPlatform kReader = {nullptr,      Peek,  Read,      Close,     EscapePressed,
-                                PumpMessages, Pause, Terminate, PrintAnsi, ToWide};
+void ToWide(void*, uint32_t codePage, wchar_t* out, size_t capacity, const char* text) {
+  if (codePage == kCp932) {
+    Cp932ToWide(out, capacity, text);
+    return;
+  }
+  wchar_t wide[kOutputBufferCapacity + 1];
+  SystemToWide(codePage, wide, text);
+  size_t n = CopyText(out, capacity, wide);
+  // A cut between the two halves of a surrogate pair would leave half a character.
+  if (n > 0 && IS_HIGH_SURROGATE(out[n - 1]) && IS_LOW_SURROGATE(wide[n])) out[n - 1] = 0;
+}
+
+const ReaderPlatform kReader = {nullptr,      Peek,  Read,      Close, EscapePressed,
+                                PumpMessages, Pause, Terminate, Print, ToWide};
 
 bool CreateInheritablePipe(void*, void** readEnd, void** writeEnd) {
   SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
@@ -133,6 +158,26 @@ const ReaderPlatform& Win32Reader() {
 }
 const LaunchPlatform& Win32Launch() {
   return kLaunch;
+}
+
+bool DescribeCodePage(uint32_t codePage, OutputEncoding& encoding) {
+  if (codePage == kCp932) {
+    encoding = Cp932Encoding();
+    return true;
+  }
+  if (codePage == kUtf8CodePage) {
+    encoding = Utf8Encoding();
+    return true;
+  }
+  CPINFO info;
+  if (!IsValidCodePage(codePage) || !GetCPInfo(codePage, &info)) return false;
+  encoding = {codePage, ByteStructure::kSingleByte, {}};
+  if (info.MaxCharSize == 1) return true;
+  if (info.MaxCharSize != 2) return false;  // a character of more bytes, or a stateful encoding
+  encoding.structure = ByteStructure::kDoubleByte;
+  for (int i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i] != 0; i += 2)
+    AddLeadBytes(encoding, info.LeadByte[i], info.LeadByte[i + 1]);
+  return true;
 }
 
 void CloseSearchHandles(SearchContext& context) {

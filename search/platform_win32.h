@@ -7,6 +7,11 @@
 const ReaderPlatform& Win32Reader();
 const LaunchPlatform& Win32Launch();
 
+// How output in the code page is read: code page 932 and UTF-8 as sarvik knows them, any other
+// by what the system tells of it. False for one that is not installed, or whose characters may
+// take more than two bytes (other than UTF-8) or depend on state.
+bool DescribeCodePage(uint32_t codePage, OutputEncoding& encoding);
+
 // Closes the input write end, the output read end and the process handle, in that order, each
 // only when set, and clears them.
 void CloseSearchHandles(SearchContext& context);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "common/path.h"
 #include "host/texts.h"
 
 namespace {
@@ -11,13 +12,23 @@ char* FindLineFeed(char* text, size_t length) {
   return static_cast<char*>(memchr(text, '\n', length));
 }
 
+// A UTF-8 byte-order mark at the start of the output belongs to no line. While fewer than its
+// three bytes have come, what has come may still be the start of one.
+void DropByteOrderMark(SearchContext& c, size_t length) {
+  static constexpr char kMark[] = "\xEF\xBB\xBF";
+  bool marked = memcmp(c.outputBuffer, kMark, length < 3 ? length : 3) == 0;
+  if (marked && length < 3) return;
+  if (marked) memmove(c.outputBuffer, c.outputBuffer + 3, length - 3 + 1);
+  c.byteOrderMarkChecked = 1;
+}
+
 // FillOutputBuffer for a caller that already knows the buffered length `n`.
 int FillAt(SearchContext& c, size_t n, const ReaderPlatform& p) {
   while (c.outputRead != nullptr) {
     uint32_t available = 0;
     if (!p.peek(p.user, c.outputRead, &available) || available > 0) break;
     if (p.escapePressed(p.user)) {
-      p.printAnsi(p.user, kInterruptedMessage);
+      p.print(p.user, kCp932, kInterruptedMessage);
       p.terminate(p.user, c.process);
       return -1;
     }
@@ -39,16 +50,45 @@ int FillAt(SearchContext& c, size_t n, const ReaderPlatform& p) {
   for (uint32_t i = 0; i < got; ++i)
     if (into[i] == 0) into[i] = ' ';
   into[got] = 0;
+  if (!c.byteOrderMarkChecked && c.encoding.structure == ByteStructure::kUtf8)
+    DropByteOrderMark(c, n + got);
   return 1;
 }
 
 }  // namespace
 
-bool IsLeadByteAt(const char* start, const char* p) {
-  if (!IsCp932LeadByte(*p)) return false;
+bool IsLeadByteAt(const OutputEncoding& e, const char* start, const char* p) {
+  if (!IsLeadByte(e, *p)) return false;
   const char* run = p;
-  while (run > start && IsCp932LeadByte(run[-1])) --run;
+  while (run > start && IsLeadByte(e, run[-1])) --run;
   return (p - run) % 2 == 0;
+}
+
+size_t PartialCharacterAtEnd(const OutputEncoding& e, const char* line, size_t length) {
+  if (length == 0) return 0;
+  switch (e.structure) {
+    case ByteStructure::kSingleByte:
+      return 0;
+    case ByteStructure::kDoubleByte:
+      return IsLeadByte(e, line[length - 1]) &&
+                     (length == 1 || !IsLeadByteAt(e, line, line + length - 2))
+                 ? 1
+                 : 0;
+    case ByteStructure::kUtf8: {
+      size_t continuations = 0;
+      while (continuations < 3 && continuations < length &&
+             (line[length - 1 - continuations] & 0xC0) == 0x80)
+        ++continuations;
+      if (continuations == length) return 0;
+      unsigned char lead = static_cast<unsigned char>(line[length - 1 - continuations]);
+      size_t needed = lead >= 0xC0 && lead <= 0xDF   ? 2
+                      : lead >= 0xE0 && lead <= 0xEF ? 3
+                      : lead >= 0xF0 && lead <= 0xF7 ? 4
+                                                     : 1;
+      return needed > continuations + 1 ? continuations + 1 : 0;
+    }
+  }
+  return 0;
 }
 
 int FillOutputBuffer(SearchContext& c, const ReaderPlatform& p) {
@@ -76,27 +116,28 @@ int TakeNextLine(SearchContext& c, FindRecord* record, const ReaderPlatform& p) 
     rest = lineLength + 1;
     if (lineLength > 0 && buffer[lineLength - 1] == '\r') --lineLength;
   }
-  // A line cut by the buffer's end may stop after the first byte of a double-byte character;
-  // that half character is not echoed.
-  if (lineLength > 0 && IsCp932LeadByte(buffer[lineLength - 1]) &&
-      (lineLength == 1 || !IsLeadByteAt(buffer, buffer + lineLength - 2)))
-    --lineLength;
+  // A line cut by the buffer's end may stop inside a character; that part of it is not echoed.
+  // Only a byte with its high bit set begins or continues a character of more than one byte.
+  if (lineLength > 0 && (buffer[lineLength - 1] & 0x80) != 0)
+    lineLength -= PartialCharacterAtEnd(c.encoding, buffer, lineLength);
 
   // The buffer stays as it was until the line proves usable, so an unusable line keeps ending
   // the listing on every later call.
   if (c.messageOutput != 0) {
     char saved = buffer[lineLength];
     buffer[lineLength] = 0;
-    p.printAnsi(p.user, buffer);
+    p.print(p.user, c.encoding.codePage, buffer);
     buffer[lineLength] = saved;
   }
-  char* firstColon = static_cast<char*>(memchr(buffer, ':', lineLength));
+  // An absolute path's drive colon ("C:\") is no separator: the colons are counted after it.
+  size_t drive = lineLength >= 3 ? DriveColonEnd(buffer) : 0;
+  char* firstColon = static_cast<char*>(memchr(buffer + drive, ':', lineLength - drive));
   if (firstColon == nullptr) return -1;
   char* secondColon = static_cast<char*>(
       memchr(firstColon + 1, ':', lineLength - static_cast<size_t>(firstColon + 1 - buffer)));
   if (secondColon == nullptr) return -1;
   *secondColon = 0;
-  p.toWide(p.user, record->name, kPathCapacity, buffer);
+  p.toWide(p.user, c.encoding.codePage, record->name, kPathCapacity, buffer);
 
   if (lineFeed == nullptr && c.outputRead != nullptr) {
     // An overlong line: only its start was needed; drop the rest of it up to its line feed.

@@ -21,18 +21,24 @@ struct ReaderPlatform {
   void (*pumpMessages)(void* user);   // dispatch what waits in the calling thread's queue
   void (*sleep)(void* user, uint32_t milliseconds);
   void (*terminate)(void* user, void* process);
-  void (*printAnsi)(void* user, const char* text);  // to the host's message area
-  // Code page 932 to wide text: at most capacity - 1 characters, always terminated.
-  void (*toWide)(void* user, wchar_t* out, size_t capacity, const char* text);
+  // An 8-bit text in the given code page, to the host's message area.
+  void (*print)(void* user, uint32_t codePage, const char* text);
+  // An 8-bit text in the given code page to wide text: at most capacity - 1 characters, always
+  // terminated.
+  void (*toWide)(void* user, uint32_t codePage, wchar_t* out, size_t capacity, const char* text);
 };
 
 constexpr uint32_t kChunkSize = 256;
 constexpr size_t kRefillThreshold = 256;
 constexpr uint32_t kPollInterval = 100;  // milliseconds
 
-// True when the byte at p starts a double-byte character, judged from the start of the line:
-// in a run of lead-byte values the first, third, fifth... byte leads.
-bool IsLeadByteAt(const char* start, const char* p);
+// For a double-byte code page: true when the byte at p starts a character, judged from the start
+// of the line: in a run of lead-byte values the first, third, fifth... byte leads.
+bool IsLeadByteAt(const OutputEncoding& encoding, const char* start, const char* p);
+
+// How many bytes at the end of a line begin a character whose other bytes are not there (a line
+// cut by the buffer's end): 0 or 1 in a double-byte code page, up to 3 in UTF-8.
+size_t PartialCharacterAtEnd(const OutputEncoding& encoding, const char* line, size_t length);
 
 // Waits for output (polling, pumping the host's messages, watching Escape), then reads one chunk.
 // 1: go on (also at the end of the output); -1: the user pressed Escape.

@@ -1,6 +1,10 @@
 // The cost of the line cutting itself, natively: 200,000 mixed lines served in 256-byte chunks
-// with nothing to wait for. Run it under `valgrind --tool=callgrind --toggle-collect=ListAll`
-// for instructions per entry, or plainly for entries per second.
+// with nothing to wait for, as code page 932 or (with `utf8`) the same text in UTF-8. Run it under
+// `valgrind --tool=callgrind --toggle-collect=ListAll` for instructions per entry, or plainly for
+// entries per second.
+//   bench_reader [LINES] [utf8]
+#include <iconv.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -38,11 +42,23 @@ bool NoEscape(void*) {
 void Nothing(void*) {}
 void NoSleep(void*, uint32_t) {}
 void NoTerminate(void*, void*) {}
-void NoPrint(void*, const char*) {}
-void Widen(void*, wchar_t* out, size_t capacity, const char* text) {
+void NoPrint(void*, uint32_t, const char*) {}
+void Widen(void*, uint32_t, wchar_t* out, size_t capacity, const char* text) {
   size_t n = 0;
   for (; text[n] != 0 && n + 1 < capacity; ++n) out[n] = static_cast<unsigned char>(text[n]);
   out[n] = 0;
+}
+
+std::string ToUtf8(const std::string& cp932) {
+  iconv_t convert = iconv_open("UTF-8", "CP932");
+  std::string out(cp932.size() * 2, '\0');
+  char* from = const_cast<char*>(cp932.data());
+  char* to = &out[0];
+  size_t inLeft = cp932.size(), outLeft = out.size();
+  iconv(convert, &from, &inLeft, &to, &outLeft);
+  iconv_close(convert);
+  out.resize(out.size() - outLeft);
+  return out;
 }
 
 }  // namespace
@@ -57,13 +73,16 @@ extern "C" __attribute__((noinline)) long ListAll(SearchContext* context, FindRe
 
 int main(int argc, char** argv) {
   int lines = argc > 1 ? atoi(argv[1]) : 200000;
+  bool utf8 = argc > 2 && strcmp(argv[2], "utf8") == 0;  // else code page 932
   std::string output = MixedOutput(lines);
+  if (utf8) output = ToUtf8(output);
   Chunks chunks{&output};
   ReaderPlatform platform = {&chunks, Peek,    Read,        Close,   NoEscape,
                              Nothing, NoSleep, NoTerminate, NoPrint, Widen};
   auto context = std::make_unique<SearchContext>();
   memset(context.get(), 0, sizeof(SearchContext));
   context->outputRead = &chunks;
+  context->encoding = utf8 ? Utf8Encoding() : Cp932Encoding();
   FindRecord record;
   auto start = std::chrono::steady_clock::now();
   long entries = ListAll(context.get(), &record, &platform);

@@ -1,5 +1,6 @@
-// Fuzzed output and fuzzed chunk boundaries: the reader must list exactly what the plain model
-// lists from the whole output, and never touch memory outside its buffer and the name field.
+// Fuzzed output and fuzzed chunk boundaries, read as code page 932 or as UTF-8: the reader must
+// list exactly what the plain model lists from the whole output, and never touch memory outside its
+// buffer and the name field.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstring>
@@ -12,6 +13,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider input(data, size);
   bool echo = input.ConsumeBool();
+  OutputEncoding encoding = input.ConsumeBool() ? Utf8Encoding() : Cp932Encoding();
   std::vector<size_t> sizes(1 + input.ConsumeIntegralInRange<size_t>(0, 15));
   for (size_t& s : sizes) s = input.ConsumeIntegralInRange<size_t>(1, 700);
   std::string output = input.ConsumeRemainingBytesAsString();
@@ -26,6 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   memset(context.get(), 0, sizeof(SearchContext));
   context->outputRead = &fake;
   context->messageOutput = echo ? 1 : 0;
+  context->encoding = encoding;
   ReaderPlatform platform = FakePlatform(fake);
   std::vector<std::string> entries;
   if (FillOutputBuffer(*context, platform) != 1) abort();
@@ -39,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     entries.push_back(name);
     if (entries.size() > output.size() + 1) abort();  // an entry needs at least two bytes
   }
-  ModelListing model = ModelList(output);
+  ModelListing model = ModelList(output, encoding.structure);
   if (entries != model.entries) abort();
   if (echo && fake.printed != model.echoed) abort();
   if (!echo && !fake.printed.empty()) abort();

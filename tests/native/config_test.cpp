@@ -43,3 +43,18 @@ TEST(ModuleDirectory, KeepsDriveAndDirectoryWithTheTrailingSeparator) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ConfigValues, CodePageIsANumberThatNamesOne) {
+  struct Row {
+    const wchar_t* value;
+    uint32_t codePage;
+  } rows[] = {{L"932", 932}, {L"65001", 65001}, {L"1252", 1252}, {L"0932", 932},
+              {L"", 0},      {L"utf-8", 0},     {L"65001x", 0},  {L" 932", 0},
+              {L"65536", 0}, {L"123456", 0},    {L"0", 0},       {L"1", 0},
+              {L"3", 0},     {L"42", 0},        {L"-932", 0},    {L"4", 4}};
+  for (const Row& row : rows) EXPECT_EQ(ParseCodePage(row.value), row.codePage) << row.value;
+}
+
+}  // namespace

@@ -70,7 +70,11 @@ TEST(EntryTemplate, RecognitionLooksOnlyAtTheLastTwoPercentSigns) {
 }
 
 TEST(EntryCommand, LineNumberFollowsTheLastColon) {
-  EXPECT_EQ(Build(L"%d %s", L"/C:\\x.c:40").command, L"40 \"C:\\work\\C:\\x.c\"");
+  // An absolute path is opened as it stands, its drive's colon kept; a UNC name likewise.
+  EXPECT_EQ(Build(L"%d %s", L"/C:\\x.c:40").command, L"40 \"C:\\x.c\"");
+  EXPECT_EQ(Build(L"%d %s", L"/d:/x.c").command, L"0 \"d:/x.c\"");
+  EXPECT_EQ(Build(L"%d %s", L"/\\\\srv\\x.c:7").command, L"7 \"\\\\srv\\x.c\"");
+  EXPECT_EQ(Build(L"%d %s", L"/C:x.c:2").command, L"2 \"C:\\work\\C:x.c\"");
   EXPECT_EQ(Build(L"%d %s", L"/a.c:").command, L"0 \"C:\\work\\a.c\"");
   EXPECT_EQ(Build(L"%d %s", L"/a.c: +7x").command, L"7 \"C:\\work\\a.c\"");
   EXPECT_EQ(Build(L"%d %s", L"/a.c").command, L"0 \"C:\\work\\a.c\"");  // no colon at all
@@ -103,8 +107,12 @@ TEST(EntryRealPath, BaseBackslashAndNameUpToItsFirstColon) {
   EXPECT_STREQ(path, L"C:\\work\\src\\main.c");
   ASSERT_TRUE(FormRealPath(L"C:\\", L"a.c:1", path, kPathCapacity));
   EXPECT_STREQ(path, L"C:\\\\a.c");  // a drive root gives a doubled backslash, used as formed
-  ASSERT_TRUE(FormRealPath(L"C:\\w", L"D:\\x.c", path, kPathCapacity));
-  EXPECT_STREQ(path, L"C:\\w\\D");
+  ASSERT_TRUE(FormRealPath(L"C:\\w", L"D:\\x.c:12", path, kPathCapacity));
+  EXPECT_STREQ(path, L"D:\\x.c");  // absolute: as it stands
+  ASSERT_TRUE(FormRealPath(L"C:\\w", L"\\\\srv\\s\\x.c:3", path, kPathCapacity));
+  EXPECT_STREQ(path, L"\\\\srv\\s\\x.c");
+  ASSERT_TRUE(FormRealPath(L"C:\\w", L"D:x.c:1", path, kPathCapacity));
+  EXPECT_STREQ(path, L"C:\\w\\D");  // a drive without a separator is no absolute path
   std::wstring base(250, L'b');
   EXPECT_TRUE(FormRealPath(base.c_str(), L"12345678:1", path, kPathCapacity));  // 259
   EXPECT_FALSE(FormRealPath(base.c_str(), L"123456789:1", path, kPathCapacity));

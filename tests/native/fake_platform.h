@@ -17,6 +17,7 @@ struct FakeOutput {
   int polls = 0, pumps = 0, sleeps = 0, reads = 0;
   bool closed = false, terminated = false;
   std::vector<std::string> printed;
+  std::vector<uint32_t> printedCodePages;
   std::vector<uint32_t> readCapacities;
 
   size_t next = 0, offset = 0;
@@ -79,11 +80,12 @@ inline void FakeSleep(void* user, uint32_t) {
 inline void FakeTerminate(void* user, void*) {
   Of(user).terminated = true;
 }
-inline void FakePrint(void* user, const char* text) {
+inline void FakePrint(void* user, uint32_t codePage, const char* text) {
   Of(user).printed.push_back(text);
+  Of(user).printedCodePages.push_back(codePage);
 }
 // Each byte becomes one character of the same value: enough to see which bytes were taken.
-inline void FakeToWide(void*, wchar_t* out, size_t capacity, const char* text) {
+inline void FakeToWide(void*, uint32_t, wchar_t* out, size_t capacity, const char* text) {
   size_t n = 0;
   for (; text[n] != 0 && n + 1 < capacity; ++n) out[n] = static_cast<unsigned char>(text[n]);
   out[n] = 0;

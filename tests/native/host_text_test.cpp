@@ -29,7 +29,7 @@ TEST(HostTexts, EightBitTextsAreExactCodePage932) {
   EXPECT_EQ(strlen(kQuoteDirectoryMessage), 50u);
   EXPECT_EQ(FromCp932(kInterruptedMessage),
             "\u51e6\u7406\u3092\u4e2d\u65ad\u3057\u307e\u3057\u305f");
-  EXPECT_EQ(FromCp932(kTemplateErrorMessage),
+  EXPECT_EQ(FromCp932(kConfigEntryMessage),
             "ERROR: sarvik.ini \u306e\u4ee5\u4e0b\u306e\u5185\u5bb9\u306e\u7b87\u6240\u3092\u78ba"
             "\u8a8d\u3057\u3066\u304f\u3060\u3055\u3044\u3002");
 }

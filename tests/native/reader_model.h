@@ -12,9 +12,38 @@ struct ModelListing {
   std::vector<std::string> echoed;   // the lines as echoed
 };
 
-inline ModelListing ModelList(std::string output) {
+// UTF-8 read forwards: the length of the sequence a byte starts (1 for a byte that starts none).
+inline size_t ModelUtf8Length(unsigned char b) {
+  return b >= 0xC0 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF7 ? 4 : 1;
+}
+
+// The line without a character that its end cut short.
+inline void ModelDropPartialCharacter(std::string& line, ByteStructure structure) {
+  if (structure == ByteStructure::kDoubleByte) {
+    // A trailing lead byte that starts a character (odd position in its run) is dropped.
+    size_t run = 0;
+    while (run < line.size() && IsCp932LeadByte(line[line.size() - 1 - run])) ++run;
+    if (run % 2 == 1) line.pop_back();
+  } else if (structure == ByteStructure::kUtf8) {
+    for (size_t i = 0; i < line.size();) {
+      size_t n = ModelUtf8Length(static_cast<unsigned char>(line[i]));
+      size_t whole = 1;  // continuation bytes that follow
+      while (whole < n && i + whole < line.size() && (line[i + whole] & 0xC0) == 0x80) ++whole;
+      if (whole < n && i + whole == line.size()) {
+        line.resize(i);
+        return;
+      }
+      i += whole == n ? n : 1;
+    }
+  }
+}
+
+inline ModelListing ModelList(std::string output,
+                              ByteStructure structure = ByteStructure::kDoubleByte) {
   for (char& c : output)
     if (c == 0) c = ' ';
+  if (structure == ByteStructure::kUtf8 && output.compare(0, 3, "\xEF\xBB\xBF") == 0)
+    output.erase(0, 3);
   const size_t kBuffer = 512;
   ModelListing listing;
   size_t pos = 0;
@@ -34,14 +63,13 @@ inline ModelListing ModelList(std::string output) {
       size_t end = output.find('\n', pos + kBuffer);
       next = end == std::string::npos ? output.size() : end + 1;
     }
-    // A trailing lead byte that starts a character (odd position in its run) is dropped.
-    if (!line.empty() && IsCp932LeadByte(line.back())) {
-      size_t run = 0;
-      while (run < line.size() && IsCp932LeadByte(line[line.size() - 1 - run])) ++run;
-      if (run % 2 == 1) line.pop_back();
-    }
+    ModelDropPartialCharacter(line, structure);
     listing.echoed.push_back(line);
-    size_t first = line.find(':');
+    // A drive letter, a colon and a separator begin an absolute path: its colon does not count.
+    char letter = static_cast<char>(line.empty() ? 0 : line[0] | 0x20);
+    bool drive = line.size() >= 3 && letter >= 'a' && letter <= 'z' && line[1] == ':' &&
+                 (line[2] == '\\' || line[2] == '/');
+    size_t first = line.find(':', drive ? 2 : 0);
     size_t second = first == std::string::npos ? first : line.find(':', first + 1);
     if (second == std::string::npos) break;
     listing.entries.push_back(line.substr(0, second < 259 ? second : 259));

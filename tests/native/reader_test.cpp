@@ -21,32 +21,43 @@ std::string Narrow(const wchar_t* name) {
 
 struct Listing {
   std::vector<std::string> entries;
+  std::vector<std::wstring> names;  // the entries as the conversion gave them
   std::vector<std::string> printed;
   int last = 0;  // the result that ended the listing
 };
 
+struct ListOptions {
+  bool echo = false;
+  OutputEncoding encoding = Cp932Encoding();
+  decltype(ReaderPlatform::toWide) toWide = FakeToWide;
+};
+
 // Lists the output as ApiFindFirst and ApiFindNext would: one wait, then lines until -1.
-Listing List(FakeOutput& output, bool echo = false, size_t limit = 1000000) {
+Listing List(FakeOutput& output, const ListOptions& options = {}) {
   auto context = std::make_unique<SearchContext>();
   context->outputRead = &output;  // any non-null handle: the fake ignores it
   context->process = &output;
-  context->messageOutput = echo ? 1 : 0;
+  context->messageOutput = options.echo ? 1 : 0;
+  context->encoding = options.encoding;
   ReaderPlatform platform = FakePlatform(output);
+  platform.toWide = options.toWide;
   Listing listing;
   listing.last = FillOutputBuffer(*context, platform);
   if (listing.last != 1) return listing;
   FindRecord record;
-  while (listing.entries.size() < limit) {
+  for (;;) {
     memset(&record, 0xcc, sizeof(record));
     listing.last = TakeNextLine(*context, &record, platform);
     if (listing.last != 1) break;
     listing.entries.push_back(Narrow(record.name));
+    listing.names.push_back(record.name);
   }
   listing.printed = output.printed;
   return listing;
 }
 
-Listing ListInChunks(const std::string& text, const std::vector<size_t>& sizes, bool echo = false) {
+Listing ListInChunks(const std::string& text, const std::vector<size_t>& sizes,
+                     const ListOptions& options = {}) {
   FakeOutput output;
   size_t at = 0;
   for (size_t i = 0; at < text.size(); ++i) {
@@ -54,12 +65,14 @@ Listing ListInChunks(const std::string& text, const std::vector<size_t>& sizes, 
     output.chunks.push_back(text.substr(at, n));
     at += n;
   }
-  return List(output, echo);
+  return List(output, options);
 }
 
-Listing ListWhole(const std::string& text, bool echo = false) {
-  return ListInChunks(text, {text.size() > 0 ? text.size() : 1}, echo);
+Listing ListWhole(const std::string& text, const ListOptions& options = {}) {
+  return ListInChunks(text, {text.size() > 0 ? text.size() : 1}, options);
 }
+
+const ListOptions kEcho = {true};
 
 using Entries = std::vector<std::string>;
 
@@ -70,7 +83,7 @@ TEST(ReaderLines, CutsEachLineAtItsSecondColon) {
 }
 
 TEST(ReaderLines, LineFeedAloneEndsALineLikeCarriageReturnLineFeed) {
-  EXPECT_EQ(ListWhole("a:1:x\nb:2:y\r\n", true).printed,
+  EXPECT_EQ(ListWhole("a:1:x\nb:2:y\r\n", kEcho).printed,
             (std::vector<std::string>{"a:1:x", "b:2:y"}));
 }
 
@@ -81,10 +94,10 @@ TEST(ReaderLines, LastLineWithoutLineFeedIsAnEntryThenTheListingEnds) {
 }
 
 TEST(ReaderLines, EmptyLineOrOneColonEndsTheListingAndIsEchoed) {
-  Listing empty = ListWhole("a:1:x\n\nb:2:y\n", true);
+  Listing empty = ListWhole("a:1:x\n\nb:2:y\n", kEcho);
   EXPECT_EQ(empty.entries, (Entries{"a:1"}));
   EXPECT_EQ(empty.printed, (std::vector<std::string>{"a:1:x", ""}));
-  Listing oneColon = ListWhole("a:1:x\nFINDSTR: cannot open b\nc:2:y\n", true);
+  Listing oneColon = ListWhole("a:1:x\nFINDSTR: cannot open b\nc:2:y\n", kEcho);
   EXPECT_EQ(oneColon.entries, (Entries{"a:1"}));
   EXPECT_EQ(oneColon.printed.back(), "FINDSTR: cannot open b");
 }
@@ -94,6 +107,7 @@ TEST(ReaderLines, AnUnusableLineKeepsEndingTheListing) {
   output.chunks = {"no colon here\nx:1:y\n"};
   auto context = std::make_unique<SearchContext>();
   context->outputRead = &output;
+  context->encoding = Cp932Encoding();
   ReaderPlatform platform = FakePlatform(output);
   FindRecord record;
   ASSERT_EQ(FillOutputBuffer(*context, platform), 1);
@@ -102,7 +116,7 @@ TEST(ReaderLines, AnUnusableLineKeepsEndingTheListing) {
 
 TEST(ReaderLines, NoOutputAtAllEndsAtOnce) {
   FakeOutput output;
-  Listing l = List(output, true);
+  Listing l = List(output, kEcho);
   EXPECT_TRUE(l.entries.empty());
   EXPECT_EQ(l.last, -1);
   EXPECT_TRUE(l.printed.empty());
@@ -111,7 +125,7 @@ TEST(ReaderLines, NoOutputAtAllEndsAtOnce) {
 
 TEST(ReaderLines, LongLineGivesOneEntryFromItsStartAndTheNextLineFollows) {
   std::string longText(2000, 'x');
-  Listing l = ListWhole("long.txt:7:" + longText + "\r\nnext.txt:8:y\r\n", true);
+  Listing l = ListWhole("long.txt:7:" + longText + "\r\nnext.txt:8:y\r\n", kEcho);
   EXPECT_EQ(l.entries, (Entries{"long.txt:7", "next.txt:8"}));
   ASSERT_EQ(l.printed.size(), 2u);
   EXPECT_EQ(l.printed[0].size(), 512u);  // the echo is the buffered fragment
@@ -126,7 +140,7 @@ TEST(ReaderLines, EntryNameIsCutAt259Characters) {
 }
 
 TEST(ReaderLines, ZeroByteLosesNothingAfterIt) {
-  Listing l = ListWhole(std::string("a:1:x\0y\nb:2:z\n", 14), true);
+  Listing l = ListWhole(std::string("a:1:x\0y\nb:2:z\n", 14), kEcho);
   EXPECT_EQ(l.entries, (Entries{"a:1", "b:2"}));
   EXPECT_EQ(l.printed[0], "a:1:x y");
 }
@@ -145,10 +159,10 @@ TEST(ReaderChunking, EveryChunkingListsTheSame) {
   text += "c.txt:5:" + std::string(505, 'r') + "\n";  // ends right around the buffer's end
   text += "d.txt:6:" + std::string(250, '\x81') + "\n";
   text += "e.txt:77777:tail without line feed";
-  Listing reference = ListWhole(text, true);
+  Listing reference = ListWhole(text, kEcho);
   ASSERT_EQ(reference.entries.size(), 6u);
   for (size_t size = 1; size <= 300; ++size) {
-    Listing l = ListInChunks(text, {size}, true);
+    Listing l = ListInChunks(text, {size}, kEcho);
     ASSERT_EQ(l.entries, reference.entries) << "chunks of " << size;
     ASSERT_EQ(l.printed, reference.printed) << "chunks of " << size;
   }
@@ -156,7 +170,7 @@ TEST(ReaderChunking, EveryChunkingListsTheSame) {
   for (int round = 0; round < 200; ++round) {
     std::vector<size_t> sizes;
     for (int i = 0; i < 16; ++i) sizes.push_back(1 + random() % 600);
-    Listing l = ListInChunks(text, sizes, true);
+    Listing l = ListInChunks(text, sizes, kEcho);
     ASSERT_EQ(l.entries, reference.entries) << "round " << round;
     ASSERT_EQ(l.printed, reference.printed) << "round " << round;
   }
@@ -194,7 +208,7 @@ TEST(ReaderWait, EscapeWhileSilentAbortsAndTerminatesTheChild) {
   FakeOutput output;
   output.hangAtEnd = true;
   output.escapeAtPoll = 3;
-  Listing l = List(output, false);
+  Listing l = List(output);
   EXPECT_EQ(l.last, -1);
   EXPECT_TRUE(output.terminated);
   EXPECT_FALSE(output.closed);  // the handles stay as they are
@@ -227,28 +241,29 @@ TEST(ReaderLeadBytes, IsLeadByteAtCountsRunsOfLeadValues) {
   const char text[] =
       "a\x81\x81\x81"
       "b\x82";
-  EXPECT_FALSE(IsLeadByteAt(text, text + 0));
-  EXPECT_TRUE(IsLeadByteAt(text, text + 1));
-  EXPECT_FALSE(IsLeadByteAt(text, text + 2));
-  EXPECT_TRUE(IsLeadByteAt(text, text + 3));
-  EXPECT_FALSE(IsLeadByteAt(text, text + 4));
-  EXPECT_TRUE(IsLeadByteAt(text, text + 5));
+  const OutputEncoding cp932 = Cp932Encoding();
+  EXPECT_FALSE(IsLeadByteAt(cp932, text, text + 0));
+  EXPECT_TRUE(IsLeadByteAt(cp932, text, text + 1));
+  EXPECT_FALSE(IsLeadByteAt(cp932, text, text + 2));
+  EXPECT_TRUE(IsLeadByteAt(cp932, text, text + 3));
+  EXPECT_FALSE(IsLeadByteAt(cp932, text, text + 4));
+  EXPECT_TRUE(IsLeadByteAt(cp932, text, text + 5));
 }
 
 TEST(ReaderLeadBytes, HalfCharacterAtTheBufferEndIsNotEchoed) {
   // 511 bytes, then the first byte of a double-byte character at offset 511.
   std::string start = "f.txt:1:" + std::string(503, 'a');
-  Listing cut = ListWhole(start + "\x82\xa0" + "tail\nb:2:c\n", true);
+  Listing cut = ListWhole(start + "\x82\xa0" + "tail\nb:2:c\n", kEcho);
   EXPECT_EQ(cut.printed[0], start);
   // A complete character whose second byte has a lead-byte value (0x81 0x81) stays whole.
   std::string whole = "f.txt:1:" + std::string(502, 'a');
-  Listing kept = ListWhole(whole + "\x81\x81" + "tail\nb:2:c\n", true);
+  Listing kept = ListWhole(whole + "\x81\x81" + "tail\nb:2:c\n", kEcho);
   EXPECT_EQ(kept.printed[0], whole + "\x81\x81");
   EXPECT_EQ(kept.entries, (Entries{"f.txt:1", "b:2"}));
 }
 
 TEST(ReaderLeadBytes, LoneLeadByteAsTheWholeLineIsCut) {
-  Listing l = ListWhole("\x81\n", true);
+  Listing l = ListWhole("\x81\n", kEcho);
   EXPECT_EQ(l.printed, (std::vector<std::string>{""}));
 }
 
@@ -260,7 +275,8 @@ namespace {
 // list exactly as the plain model says, in any chunking.
 TEST(ReaderModel, RandomOutputsListAsTheModelSays) {
   std::mt19937 random(2026);
-  const char alphabet[] = {'a', ':', ':', '\n', '\r', '\x81', '\x82', '\xa0', '\xe0', '\0', 'b'};
+  const char alphabet[] = {'a',    ':',    ':',    '\n',   '\r', '\x81', '\x82', '\xa0',
+                           '\xe0', '\xef', '\xbb', '\xbf', '\0', 'b',    'C',    '\\'};
   for (int round = 0; round < 300; ++round) {
     std::string text;
     size_t length = random() % 3000;
@@ -271,12 +287,14 @@ TEST(ReaderModel, RandomOutputsListAsTheModelSays) {
       else
         text += alphabet[random() % sizeof(alphabet)];
     }
-    ModelListing model = ModelList(text);
     std::vector<size_t> sizes;
     for (int i = 0; i < 8; ++i) sizes.push_back(1 + random() % 700);
-    Listing l = ListInChunks(text, sizes, true);
-    ASSERT_EQ(l.entries, model.entries) << "round " << round;
-    ASSERT_EQ(l.printed, model.echoed) << "round " << round;
+    for (const OutputEncoding& encoding : {Cp932Encoding(), Utf8Encoding()}) {
+      ModelListing model = ModelList(text, encoding.structure);
+      Listing l = ListInChunks(text, sizes, {true, encoding});
+      ASSERT_EQ(l.entries, model.entries) << "round " << round << ", " << encoding.codePage;
+      ASSERT_EQ(l.printed, model.echoed) << "round " << round << ", " << encoding.codePage;
+    }
   }
 }
 
@@ -284,8 +302,8 @@ TEST(ReaderModel, RandomOutputsListAsTheModelSays) {
 
 namespace {
 
-// The lead-byte ranges agree with the system's own code page 932 decoder: a lead byte alone is an
-// incomplete character to it, any other byte a whole one or an invalid one.
+// The lead bytes that the reader uses agree with the system's own code page 932 decoder: a lead
+// byte alone is an incomplete character to it, any other byte a whole one or an invalid one.
 TEST(ReaderLeadBytes, RangesAreWhatTheDecoderFindsIncomplete) {
   iconv_t decoder = iconv_open("UTF-16LE", "CP932");
   ASSERT_NE(decoder, reinterpret_cast<iconv_t>(-1));
@@ -297,9 +315,106 @@ TEST(ReaderLeadBytes, RangesAreWhatTheDecoderFindsIncomplete) {
     iconv(decoder, nullptr, nullptr, nullptr, nullptr);
     bool incomplete =
         iconv(decoder, &from, &inLeft, &to, &outLeft) == static_cast<size_t>(-1) && errno == EINVAL;
-    EXPECT_EQ(IsCp932LeadByte(in[0]), incomplete) << b;
+    EXPECT_EQ(IsLeadByte(Cp932Encoding(), in[0]), incomplete) << b;
   }
   iconv_close(decoder);
+}
+
+}  // namespace
+
+namespace {
+
+const ListOptions kUtf8Echo = {true, Utf8Encoding()};
+
+TEST(ReaderUtf8, CharacterCutByTheBufferEndIsNotEchoed) {
+  // 510 bytes, then a three-byte character of which the buffer holds two.
+  std::string start = "f.txt:1:" + std::string(502, 'a');
+  Listing cut = ListWhole(start + "\xe3\x81\x82tail\nb:2:c\n", kUtf8Echo);
+  EXPECT_EQ(cut.printed[0], start);
+  // A four-byte character that just fits stays whole.
+  std::string whole = "f.txt:1:" + std::string(500, 'a');
+  Listing kept = ListWhole(whole + "\xf0\x9f\x98\x80tail\nb:2:c\n", kUtf8Echo);
+  EXPECT_EQ(kept.printed[0], whole + "\xf0\x9f\x98\x80");
+  EXPECT_EQ(kept.entries, (Entries{"f.txt:1", "b:2"}));
+  // Code page 932 would have cut nothing there: 0x82 is no lead byte after 0xe3.
+  EXPECT_EQ(ListWhole(start + "\xe3\x81\x82tail\nb:2:c\n", kEcho).printed[0], start + "\xe3\x81");
+}
+
+TEST(ReaderUtf8, ByteOrderMarkAtTheStartIsDroppedOnlyThere) {
+  for (size_t size : {1, 2, 3, 7, 512}) {
+    Listing l = ListInChunks(
+        "\xef\xbb\xbf"
+        "a:1:x\n\xef\xbb\xbf"
+        "b:2:y\n",
+        {size}, kUtf8Echo);
+    EXPECT_EQ(l.entries, (Entries{"a:1",
+                                  "\xef\xbb\xbf"
+                                  "b:2"}))
+        << size;
+  }
+  // Without the key the mark is text, as it always was.
+  EXPECT_EQ(ListWhole("\xef\xbb\xbf"
+                      "a:1:x\n")
+                .entries,
+            (Entries{"\xef\xbb\xbf"
+                     "a:1"}));
+  // The start of a mark and no more is text too.
+  EXPECT_EQ(ListWhole("\xef\xbb", kUtf8Echo).printed, (std::vector<std::string>{""}));
+}
+
+TEST(ReaderPaths, DriveColonIsNoSeparatorButOtherNamesAreCutAsBefore) {
+  Listing l = ListWhole(
+      "C:\\work\\a.c:12:int x;\r\nd:/src/b.c:3:y\r\n\\\\srv\\share\\c.c:4:z\r\nC:d.c:5:w\r\n");
+  EXPECT_EQ(l.entries,
+            (Entries{"C:\\work\\a.c:12", "d:/src/b.c:3", "\\\\srv\\share\\c.c:4", "C:d.c"}));
+}
+
+// Real conversions, for names whose bytes differ by code page but whose characters do not.
+void IconvToWide(void*, uint32_t codePage, wchar_t* out, size_t capacity, const char* text) {
+  iconv_t convert = iconv_open("WCHAR_T", codePage == kUtf8CodePage ? "UTF-8" : "CP932");
+  char* from = const_cast<char*>(text);
+  char* to = reinterpret_cast<char*>(out);
+  size_t inLeft = strlen(text), outLeft = (capacity - 1) * sizeof(wchar_t);
+  iconv(convert, &from, &inLeft, &to, &outLeft);
+  *reinterpret_cast<wchar_t*>(to) = 0;
+  iconv_close(convert);
+}
+
+std::string Recode(const std::string& text, const char* to) {
+  iconv_t convert = iconv_open(to, "CP932");
+  std::string out(text.size() * 2, '\0');
+  char* from = const_cast<char*>(text.data());
+  char* into = &out[0];
+  size_t inLeft = text.size(), outLeft = out.size();
+  iconv(convert, &from, &inLeft, &into, &outLeft);
+  iconv_close(convert);
+  out.resize(out.size() - outLeft);
+  return out;
+}
+
+TEST(ReaderCodePages, SameNamesInCodePage932AndUtf8GiveTheSameEntries) {
+  // Japanese names and text, lines longer than the buffer, names whose bytes hold 0x5c.
+  std::string cp932;
+  for (int i = 0; i < 40; ++i) {
+    cp932 += "docs\\\x83\x81\x83\x82" + std::to_string(i) + ".txt:" + std::to_string(i * 7) +
+             ":\x8c\x9f\x8d\xf5" + std::string(static_cast<size_t>(i * 37 % 700), 'x') + "\r\n";
+    cp932 += "C:\\\x83\x5c\x81\x5b\x83\x58\\\x95\x5c.c:" + std::to_string(i) + ":\x83\x5c\n";
+  }
+  std::string utf8 = "\xef\xbb\xbf" + Recode(cp932, "UTF-8");
+  Listing reference = ListWhole(cp932, {false, Cp932Encoding(), IconvToWide});
+  ASSERT_EQ(reference.names.size(), 80u);
+  EXPECT_EQ(reference.names[1], L"C:\\\u30bd\u30fc\u30b9\\\u8868.c:0");
+  std::mt19937 random(12);
+  for (int round = 0; round < 100; ++round) {
+    std::vector<size_t> sizes;
+    for (int i = 0; i < 8; ++i) sizes.push_back(1 + random() % 600);
+    ASSERT_EQ(ListInChunks(cp932, sizes, {false, Cp932Encoding(), IconvToWide}).names,
+              reference.names)
+        << "code page 932, round " << round;
+    ASSERT_EQ(ListInChunks(utf8, sizes, {false, Utf8Encoding(), IconvToWide}).names,
+              reference.names)
+        << "UTF-8, round " << round;
+  }
 }
 
 }  // namespace

@@ -99,15 +99,61 @@ TEST_F(ListingTest, EchoShowsHeaderEveryLineInOrderThenMesOk) {
   api().close(handle);
 }
 
-TEST_F(ListingTest, MissingFileAndDriveLetterPathsGetTheFailureValues) {
-  HANDLE handle = OpenChild(L"out:missing.txt:4:x\\r\\nC:\\\\windows\\\\win.ini:5:y\\r\\n");
+TEST_F(ListingTest, MissingFileGetsTheFailureValues) {
+  HANDLE handle = OpenChild(L"out:missing.txt:4:x\\r\\n");
   Listed listed = List(handle);
-  ASSERT_EQ(listed.names, (Names{L"missing.txt:4", L"C:\\windows\\win.ini"}));
-  for (const FindRecord& r : listed.records) {
-    EXPECT_EQ(r.attributes, static_cast<uint32_t>(FILE_ATTRIBUTE_NORMAL));
-    EXPECT_EQ(r.sizeLow | r.sizeHigh | r.writeTimeLow | r.writeTimeHigh, 0u);
-  }
+  ASSERT_EQ(listed.names, (Names{L"missing.txt:4"}));
+  const FindRecord& r = listed.records[0];
+  EXPECT_EQ(r.attributes, static_cast<uint32_t>(FILE_ATTRIBUTE_NORMAL));
+  EXPECT_EQ(r.sizeLow | r.sizeHigh | r.writeTimeLow | r.writeTimeHigh, 0u);
   api().close(handle);
+}
+
+// A search program given an absolute directory prints absolute names: each keeps its line number,
+// and its real file is that path, not one below the search's directory.
+TEST_F(ListingTest, AbsolutePathListsWithItsLineAndOpensThatFile) {
+  std::wstring elsewhere = MakeTempDirectory();
+  std::wstring file = elsewhere + L"a.txt";
+  WriteBytes(file, "0123456789");
+  std::wstring escaped;  // the child's escapes want each backslash doubled
+  for (wchar_t c : file) escaped += c == L'\\' ? std::wstring(L"\\\\") : std::wstring(1, c);
+  HANDLE handle = OpenChild(L"out:" + escaped + L":5:text\\r\\n");
+  Listed listed = List(handle);
+  ASSERT_EQ(listed.names, (Names{file + L":5"}));
+  WIN32_FILE_ATTRIBUTE_DATA data = Attributes(file);
+  EXPECT_EQ(listed.records[0].sizeLow, 10u);
+  EXPECT_EQ(listed.records[0].writeTimeLow, data.ftLastWriteTime.dwLowDateTime);
+  EXPECT_EQ(listed.records[0].attributes, data.dwFileAttributes);
+  EXPECT_EQ(api().execute(handle, (L"/" + listed.names[0]).c_str()), 1);
+  EXPECT_EQ(host->Executed(), (Names{L"&EDIT \"" + file + L"\""}));
+  wchar_t copied[kPathCapacity] = {};
+  EXPECT_EQ(
+      api().intCopyTo(handle, listed.names[0].c_str(), nullptr, copied, kPathCapacity, nullptr), 1);
+  EXPECT_EQ(std::wstring(copied), file);
+  api().close(handle);
+  RemoveTree(elsewhere);
+}
+
+// The same names printed in code page 932 and in UTF-8 (with a byte-order mark) list and echo the
+// same once CodePage says which the search program prints.
+TEST_F(ListingTest, Utf8OutputListsAndEchoesLikeCodePage932) {
+  const wchar_t* cp932 = L"out:docs\\\\\\x83\\x81\\x83\\x82.txt:3:\\x8c\\x9f\\x8d\\xf5\\r\\n";
+  const wchar_t* utf8 =
+      L"out:\\xef\\xbb\\xbfdocs\\\\\\xe3\\x83\\xa1\\xe3\\x83\\xa2.txt:3:"
+      L"\\xe6\\xa4\\x9c\\xe7\\xb4\\xa2\\r\\n";
+  std::vector<Names> printed;
+  Load();
+  for (const wchar_t* codePage : {L"932", L"65001"}) {
+    host->calls.clear();
+    WriteConfig(
+        {{L"GrepCommand", ChildCommand()}, {L"MessageOutput", L"1"}, {L"CodePage", codePage}});
+    HANDLE handle = Open(L"\"" + folder + L"\" " + (codePage[0] == L'9' ? cp932 : utf8));
+    EXPECT_EQ(List(handle).names, (Names{L"docs\\\u30e1\u30e2.txt:3"})) << ToUtf8(codePage);
+    printed.push_back(host->Printed());
+    api().close(handle);
+  }
+  EXPECT_EQ(printed[0], printed[1]);
+  EXPECT_EQ(printed[1][2], L"docs\\\u30e1\u30e2.txt:3:\u691c\u7d22");
 }
 
 TEST_F(ListingTest, EachListingLooksAtTheFilesAfresh) {

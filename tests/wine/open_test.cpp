@@ -5,6 +5,10 @@ namespace {
 
 class OpenTest : public PluginTest {};
 
+const std::wstring kConfigEntry =
+    L"ERROR: sarvik.ini \u306e\u4ee5\u4e0b\u306e\u5185\u5bb9\u306e\u7b87\u6240\u3092\u78ba"
+    L"\u8a8d\u3057\u3066\u304f\u3060\u3055\u3044\u3002";
+
 const std::wstring kQuoteMessage =
     L"ERROR : \u7b2c 1 \u5f15\u6570\u306e path \u306f\u300c\"\u300d\u3067\u56f2\u3093\u3067"
     L"\u304f\u3060\u3055\u3044\u3002";
@@ -70,6 +74,24 @@ TEST_F(OpenTest, ChangedGrepCommandIsUsedByTheNextOpenOnly) {
   EXPECT_STREQ(Context(second).commandLine, L"second  foo");
   api().close(first);
   api().close(second);
+}
+
+TEST_F(OpenTest, UnusableCodePageFailsTheOpenWithTheEntryNamed) {
+  Load();
+  BYTE hostRecord[kHostRecordSize] = {};
+  for (const wchar_t* value : {L"utf-8", L"1200", L"65000", L"12345", L"0", L""}) {
+    host->calls.clear();
+    WriteConfig({{L"CodePage", value}});
+    EXPECT_EQ(api().open(L"\"d\" foo", hostRecord, &openResult), nullptr) << ToUtf8(value);
+    EXPECT_EQ(host->Printed(),
+              (std::vector<std::wstring>{kConfigEntry, L"CodePage=" + std::wstring(value)}));
+  }
+  for (const wchar_t* value : {L"932", L"65001", L"1252", L"936"}) {
+    WriteConfig({{L"CodePage", value}});
+    HANDLE handle = Open(L"\"d\" foo");
+    EXPECT_EQ(Context(handle).encoding.codePage, wcstoul(value, nullptr, 10));
+    api().close(handle);
+  }
 }
 
 TEST_F(OpenTest, ArgumentWithoutQuotedDirectoryPrintsTheMessage) {
