@@ -47,8 +47,9 @@ int FillAt(SearchContext& c, size_t n, const ReaderPlatform& p) {
     return 1;
   }
   // A zero byte would end the buffered text and lose everything after it: keep it as a blank.
-  for (uint32_t i = 0; i < got; ++i)
-    if (into[i] == 0) into[i] = ' ';
+  char* end = into + got;
+  for (char* zero = into; (zero = static_cast<char*>(memchr(zero, 0, end - zero))) != nullptr;)
+    *zero++ = ' ';
   into[got] = 0;
   if (!c.byteOrderMarkChecked && c.encoding.structure == ByteStructure::kUtf8)
     DropByteOrderMark(c, n + got);

@@ -24,10 +24,13 @@ bench() { wine_run "$build/sarvik-bench.exe" "$@"; }
 echo "== listing throughput (Wine), 200,000 lines"
 for per_file in 1 4 16; do bench throughput 200000 "$per_file"; echo; done
 
-echo "== line cutting alone (native)"
-build/native/bench_reader 200000
-valgrind --tool=callgrind --toggle-collect=ListAll --callgrind-out-file=/dev/null \
-  build/native/bench_reader 200000 2>&1 | awk '/Collected/ {printf "instructions: %d, %.0f per entry\n", $4, $4 / 200000}'
+echo "== line cutting alone (native), code page 932 and the same text in UTF-8"
+for encoding in cp932 utf8; do
+  build/native/bench_reader 200000 "$encoding"
+  valgrind --tool=callgrind --toggle-collect=ListAll --callgrind-out-file=/dev/null \
+    build/native/bench_reader 200000 "$encoding" 2>&1 |
+    awk '/Collected/ {printf "instructions: %d, %.1f per entry\n", $4, $4 / 200000}'
+done
 
 echo
 echo "== memory (Wine)"
