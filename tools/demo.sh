@@ -26,17 +26,32 @@ wine_use "$build" "$tree"
 win() { wine_run winepath -w "$1" 2>/dev/null; }
 
 # sarvik.ini beside the DLL, as a user would write it (UTF-16 keeps the Japanese template intact).
-printf '[Config]\r\nMessageOutput=1\r\nGrepCommand="%s" /N /I /P /S\r\nCommand=&EXEC "C:\\Program Files\\Editor\\editor.exe" -n%%d %%s\r\n' \
-  "$(win "$build/sgrep.exe")" | iconv -f UTF-8 -t UTF-16 > "$build/sarvik.ini"
-echo "== sarvik.ini"
-iconv -f UTF-16 -t UTF-8 "$build/sarvik.ini" | tr -d '\r'
-
+write_ini() {
+  { printf '[Config]\r\n'; printf '%s\r\n' "$@"; } | iconv -f UTF-8 -t UTF-16 >"$build/sarvik.ini"
+  echo "== sarvik.ini"
+  iconv -f UTF-16 -t UTF-8 "$build/sarvik.ini" | tr -d '\r'
+}
+sgrep=$(win "$build/sgrep.exe")
 samples=$(win "$PWD/samples")
+cd samples  # the search runs in the host's current directory
+
 echo
 echo "== the plugin's identity"
 wine_run "$build/sarvik-host.exe" info
+
 echo
-echo "== listing a search for 検索 in *.c and *.txt under samples/, then opening entry 3"
-cd samples  # the search runs in the host's current directory
+write_ini "MessageOutput=1" "GrepCommand=\"$sgrep\" /N /I /P /S" \
+  'Command=&EXEC "C:\Program Files\Editor\editor.exe" -n%d %s'
+echo
+echo "== a word search: 検索 in *.c and *.txt under samples/, then opening entry 3"
 wine_run "$build/sarvik-host.exe" list "\"$samples\" 検索 *.c *.txt" --execute 3
+echo
+echo "== a phrase search, quoted as findstr wants it: /C:\"int main\" in *.c"
+wine_run "$build/sarvik-host.exe" list "\"$samples\" /C:\"int main\" *.c" --execute 1
+
+echo
+write_ini "MessageOutput=1" "CodePage=65001" "GrepCommand=\"$sgrep\" /N /I /P /S /UTF8"
+echo
+echo "== a tool that prints UTF-8 and absolute paths: 検索 in $samples\\*.txt"
+wine_run "$build/sarvik-host.exe" list "\"$samples\" 検索 \"$samples\\*.txt\"" --execute 1
 wine_stop

@@ -86,6 +86,7 @@ HANDLE Open(TestHost& host, const std::wstring& argument, OpenResultRecord& resu
   Line(L"base directory: " + std::wstring(context->baseDirectory));
   Line(L"settings file:  " + std::wstring(context->configPath));
   Line(std::wstring(L"message output: ") + (context->messageOutput ? L"on" : L"off"));
+  Line(L"output code page: " + std::to_wstring(context->encoding.codePage));
   Line(L"open result:    directory \"" + Field(result.directory, kPathCapacity) + L"\", root \"" +
        Field(result.root, kPathCapacity) + L"\", title \"" + Field(result.title, 8) + L"\"");
   return handle;

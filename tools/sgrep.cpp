@@ -1,8 +1,11 @@
 // sgrep: a small stand-in for "findstr /N /I /P" (Wine's findstr prints nothing), so sarvik can be
 // tried and tested with a real search. Usage:
-//   sgrep [/N] [/I] [/P] [/S] "word word..." pattern...
-// Prints name:line:text (name:text without /N) for every line holding any of the words, in code
-// page 932, as findstr does on a Japanese system. /S searches the patterns' subdirectories too.
+//   sgrep [/N] [/I] [/P] [/S] [/UTF8] "word word..." pattern...
+//   sgrep [/N] [/I] [/P] [/S] [/UTF8] /C:"a phrase" [/C:"another"] pattern...
+// Prints name:line:text (name:text without /N) for every line holding any of the words, or any
+// of the /C: phrases taken whole, as findstr does. The files are read as code page 932; the
+// output is code page 932, as from findstr on a Japanese system, or UTF-8 with /UTF8, as from most
+// of today's search tools. /S searches the patterns' subdirectories too.
 #include <windows.h>
 
 #include <string>
@@ -14,16 +17,30 @@ namespace {
 
 struct Options {
   bool numbers = false, ignoreCase = false, printableOnly = false, subdirectories = false;
+  UINT output = 932;  // the code page printed
 };
 
-std::string ToCp932(const std::wstring& text) {
+std::string ToCodePage(UINT codePage, const std::wstring& text) {
   if (text.empty()) return std::string();
-  int bytes = WideCharToMultiByte(932, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                  nullptr, nullptr);
+  int bytes = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                  0, nullptr, nullptr);
   std::string out(static_cast<size_t>(bytes), '\0');
-  WideCharToMultiByte(932, 0, text.data(), static_cast<int>(text.size()), &out[0], bytes, nullptr,
-                      nullptr);
+  WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), &out[0], bytes,
+                      nullptr, nullptr);
   return out;
+}
+
+std::string ToCp932(const std::wstring& text) {
+  return ToCodePage(932, text);
+}
+
+// A line of a file (code page 932) in the code page printed.
+std::string Printed(const std::string& line, const Options& options) {
+  if (options.output == 932 || line.empty()) return line;
+  int n = MultiByteToWideChar(932, 0, line.data(), static_cast<int>(line.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(932, 0, line.data(), static_cast<int>(line.size()), &wide[0], n);
+  return ToCodePage(options.output, wide);
 }
 
 class Output {
@@ -62,12 +79,12 @@ int SearchFile(const std::wstring& path, const std::vector<std::string>& words,
   std::string content;
   if (!ReadWhole(path, content)) return 0;
   if (options.printableOnly && !IsPrintableText(content)) return 0;
-  std::string name = ToCp932(path);
+  std::string name = ToCodePage(options.output, path);
   int found = 0;
   MatchLines(content, words, options.ignoreCase, [&](int number, const std::string& line) {
     std::string text = name + ":";
     if (options.numbers) text += std::to_string(number) + ":";
-    out.Add(text + line + "\r\n");
+    out.Add(text + Printed(line, options) + "\r\n");
     ++found;
   });
   return found;
@@ -108,8 +125,17 @@ int SearchPattern(const std::wstring& directory, const std::wstring& pattern,
 int wmain(int argc, wchar_t** argv) {
   Options options;
   std::vector<std::wstring> operands;
+  std::vector<std::string> words;
   for (int i = 1; i < argc; ++i) {
     std::wstring arg = argv[i];
+    if (arg.size() > 3 && arg[0] == L'/' && towupper(arg[1]) == L'C' && arg[2] == L':') {
+      words.push_back(ToCp932(arg.substr(3)));  // a phrase, blanks and all
+      continue;
+    }
+    if (_wcsicmp(arg.c_str(), L"/UTF8") == 0) {
+      options.output = CP_UTF8;
+      continue;
+    }
     if (arg.size() == 2 && arg[0] == L'/') {
       switch (towupper(arg[1])) {
         case L'N':
@@ -128,17 +154,21 @@ int wmain(int argc, wchar_t** argv) {
     }
     operands.push_back(arg);
   }
-  if (operands.size() < 2) {
-    const char usage[] = "usage: sgrep [/N] [/I] [/P] [/S] \"words\" file-pattern...\r\n";
+  // Without a /C: phrase, the first operand holds the words.
+  if (words.empty() && !operands.empty()) {
+    words = SplitWords(ToCp932(operands[0]));
+    operands.erase(operands.begin());
+  }
+  if (words.empty() || operands.empty()) {
+    const char usage[] =
+        "usage: sgrep [/N] [/I] [/P] [/S] [/UTF8] \"words\" | /C:\"phrase\"... file-pattern...\r\n";
     DWORD written = 0;
     WriteFile(GetStdHandle(STD_ERROR_HANDLE), usage, sizeof(usage) - 1, &written, nullptr);
     return 2;
   }
-  std::vector<std::string> words = SplitWords(ToCp932(operands[0]));
   Output out;
   int found = 0;
-  for (size_t i = 1; i < operands.size(); ++i) {
-    const std::wstring& operand = operands[i];
+  for (const std::wstring& operand : operands) {
     size_t slash = operand.find_last_of(L"\\/:");
     std::wstring directory = slash == std::wstring::npos ? L"" : operand.substr(0, slash + 1);
     found += SearchPattern(directory, operand.substr(directory.size()), words, options, out);

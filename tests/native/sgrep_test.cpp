@@ -12,6 +12,9 @@ TEST(SgrepMatch, AnyWordMatchesIgnoringAsciiCase) {
   EXPECT_FALSE(LineMatches("int Foo;", {"foo"}, false));
   EXPECT_TRUE(LineMatches("bar only", {"foo", "bar"}, true));
   EXPECT_FALSE(LineMatches("fo o", {"foo"}, true));
+  // A /C: phrase is one word, blanks and all.
+  EXPECT_TRUE(LineMatches("int Main(void)", {"int main"}, true));
+  EXPECT_FALSE(LineMatches("int x = main;", {"int main"}, true));
 }
 
 TEST(SgrepMatch, DoubleByteCharactersAreMatchedWhole) {
