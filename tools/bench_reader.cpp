@@ -3,8 +3,6 @@
 // `valgrind --tool=callgrind --toggle-collect=ListAll` for instructions per entry, or plainly for
 // entries per second.
 //   bench_reader [LINES] [utf8]
-#include <iconv.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +11,7 @@
 
 #include "search/reader.h"
 #include "tools/mixed_output.h"
+#include "tools/recode.h"
 
 namespace {
 
@@ -49,18 +48,6 @@ void Widen(void*, uint32_t, wchar_t* out, size_t capacity, const char* text) {
   out[n] = 0;
 }
 
-std::string ToUtf8(const std::string& cp932) {
-  iconv_t convert = iconv_open("UTF-8", "CP932");
-  std::string out(cp932.size() * 2, '\0');
-  char* from = const_cast<char*>(cp932.data());
-  char* to = &out[0];
-  size_t inLeft = cp932.size(), outLeft = out.size();
-  iconv(convert, &from, &inLeft, &to, &outLeft);
-  iconv_close(convert);
-  out.resize(out.size() - outLeft);
-  return out;
-}
-
 }  // namespace
 
 extern "C" __attribute__((noinline)) long ListAll(SearchContext* context, FindRecord* record,
@@ -75,7 +62,7 @@ int main(int argc, char** argv) {
   int lines = argc > 1 ? atoi(argv[1]) : 200000;
   bool utf8 = argc > 2 && strcmp(argv[2], "utf8") == 0;  // else code page 932
   std::string output = MixedOutput(lines);
-  if (utf8) output = ToUtf8(output);
+  if (utf8) output = Cp932ToUtf8(output);
   Chunks chunks{&output};
   ReaderPlatform platform = {&chunks, Peek,    Read,        Close,   NoEscape,
                              Nothing, NoSleep, NoTerminate, NoPrint, Widen};

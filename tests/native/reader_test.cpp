@@ -10,6 +10,7 @@
 #include "host/texts.h"
 #include "tests/native/fake_platform.h"
 #include "tests/native/reader_model.h"
+#include "tools/recode.h"
 
 namespace {
 
@@ -380,18 +381,6 @@ void IconvToWide(void*, uint32_t codePage, wchar_t* out, size_t capacity, const 
   iconv_close(convert);
 }
 
-std::string Recode(const std::string& text, const char* to) {
-  iconv_t convert = iconv_open(to, "CP932");
-  std::string out(text.size() * 2, '\0');
-  char* from = const_cast<char*>(text.data());
-  char* into = &out[0];
-  size_t inLeft = text.size(), outLeft = out.size();
-  iconv(convert, &from, &inLeft, &into, &outLeft);
-  iconv_close(convert);
-  out.resize(out.size() - outLeft);
-  return out;
-}
-
 TEST(ReaderCodePages, SameNamesInCodePage932AndUtf8GiveTheSameEntries) {
   // Japanese names and text, lines longer than the buffer, names whose bytes hold 0x5c.
   std::string cp932;
@@ -400,7 +389,7 @@ TEST(ReaderCodePages, SameNamesInCodePage932AndUtf8GiveTheSameEntries) {
              ":\x8c\x9f\x8d\xf5" + std::string(static_cast<size_t>(i * 37 % 700), 'x') + "\r\n";
     cp932 += "C:\\\x83\x5c\x81\x5b\x83\x58\\\x95\x5c.c:" + std::to_string(i) + ":\x83\x5c\n";
   }
-  std::string utf8 = "\xef\xbb\xbf" + Recode(cp932, "UTF-8");
+  std::string utf8 = "\xef\xbb\xbf" + Cp932ToUtf8(cp932);
   Listing reference = ListWhole(cp932, {false, Cp932Encoding(), IconvToWide});
   ASSERT_EQ(reference.names.size(), 80u);
   EXPECT_EQ(reference.names[1], L"C:\\\u30bd\u30fc\u30b9\\\u8868.c:0");
