@@ -48,7 +48,8 @@ int FillAt(SearchContext& c, size_t n, const ReaderPlatform& p) {
   }
   // A zero byte would end the buffered text and lose everything after it: keep it as a blank.
   char* end = into + got;
-  for (char* zero = into; (zero = static_cast<char*>(memchr(zero, 0, end - zero))) != nullptr;)
+  for (char* zero = into;
+       (zero = static_cast<char*>(memchr(zero, 0, static_cast<size_t>(end - zero)))) != nullptr;)
     *zero++ = ' ';
   into[got] = 0;
   if (!c.byteOrderMarkChecked && c.encoding.structure == ByteStructure::kUtf8)

@@ -73,12 +73,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (outcome != OpenCommandOutcome::kBadEntry) abort();
     return 0;
   }
+  // The line number follows the last colon, unless that is the drive's of "C:\" or "C:/"; a drive
+  // path or a UNC name is opened as it stands.
   std::wstring name = entry.substr(1);
+  bool drive = name.size() >= 3 && ((name[0] | 0x20) >= L'a' && (name[0] | 0x20) <= L'z') &&
+               name[1] == L':' && (name[2] == L'\\' || name[2] == L'/');
   size_t colon = name.rfind(L':');
+  if (drive && colon == 1) colon = std::wstring::npos;
   std::wstring file = colon == std::wstring::npos ? name : name.substr(0, colon);
   long parsed = colon == std::wstring::npos ? 0 : wcstol(name.c_str() + colon + 1, nullptr, 10);
   int32_t line = static_cast<int32_t>(std::max<long>(INT32_MIN, std::min<long>(INT32_MAX, parsed)));
-  std::wstring quoted = L"\"" + base + L"\\" + file + L"\"";
+  bool absolute = drive || name.compare(0, 2, L"\\\\") == 0;
+  std::wstring quoted = L"\"" + (absolute ? L"" : base + L"\\") + file + L"\"";
 
   // The platform's formatter, given exactly the arguments the template's shape names.
   std::wstring format;
