@@ -185,10 +185,15 @@ TEST_F(ListingTest, RealPathTooLongForItsFieldGetsTheFailureValues) {
 TEST_F(ListingTest, EscapeDuringALaterRefillIsFollowedByMesOk) {
   HANDLE handle = OpenChild(L"out:a.txt:1:x\\r\\n hang", /*messageOutput=*/true);
   ForgetEscape();
-  std::thread escape = PressEscapeAfter(1000);  // well after the first line has come
+  // Escape once the first line has been echoed, however slowly the child started: the refill
+  // after it then waits on a silent child.
+  std::thread escape;
+  host->onCall = [&](const HostCall& call) {
+    if (call.text == L"a.txt:1:x") escape = PressEscapeAfter(100);
+  };
   FindRecord record;
-  // The first line arrives, then the refill after it waits on a silent child.
   EXPECT_EQ(api().findFirst(handle, nullptr, &record), -1);
+  ASSERT_TRUE(escape.joinable());
   escape.join();
   std::vector<std::wstring> calls;
   for (const HostCall& call : host->calls) calls.push_back(call.method + L":" + call.text);
