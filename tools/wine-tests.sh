@@ -40,14 +40,14 @@ prepare_vm_job() {
 run_in_vm() {
   local image_log=$build/vm-image.log started
   if ! "$tools/vm32.sh" image >"$image_log" 2>&1; then
-    printf 'none\n%s\n' "32-bit Wine cannot start here ($1) and the emulated VM could not be built: $(tail -n 1 "$image_log")" >"$state"
+    printf 'none\n%s\n' "$1; the emulated VM could not be built: $(tail -n 1 "$image_log")" >"$state"
     return
   fi
   prepare_vm_job
   started=$(date +%s)
   "$tools/vm32.sh" run "$vm" >/dev/null 2>&1
   if [ ! -f "$vm/job.started" ]; then
-    printf 'none\n%s\n' "32-bit Wine cannot start here ($1) and the emulated VM did not boot" >"$state"
+    printf 'none\n%s\n' "$1; the emulated VM did not boot" >"$state"
     return
   fi
   printf 'vm\n%s\n' "emulated: in a VM under qemu, every suite, $(($(date +%s) - started)) s" >"$state"
