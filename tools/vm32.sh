@@ -47,7 +47,7 @@ build_image() {
   as_root rm -rf "$work" "$image"
   mkdir -p "$root"
   : >"$log"
-  echo "building the 32-bit Wine VM image in $cache (about 10 minutes, once per machine)"
+  echo "building the 32-bit Wine VM image in $cache (about 5 minutes, once per machine)"
   command -v debootstrap >/dev/null && command -v qemu-system-x86_64 >/dev/null ||
     { echo "debootstrap or qemu-system-x86_64 is not installed" | tee -a "$log"; return 1; }
   as_root debootstrap --variant=minbase --arch=amd64 bookworm "$root" "$(mirror)" >>"$log" 2>&1 ||
