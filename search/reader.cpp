@@ -72,10 +72,7 @@ size_t PartialCharacterAtEnd(const OutputEncoding& e, const char* line, size_t l
     case ByteStructure::kSingleByte:
       return 0;
     case ByteStructure::kDoubleByte:
-      return IsLeadByte(e, line[length - 1]) &&
-                     (length == 1 || !IsLeadByteAt(e, line, line + length - 2))
-                 ? 1
-                 : 0;
+      return IsLeadByteAt(e, line, line + length - 1) ? 1 : 0;
     case ByteStructure::kUtf8: {
       size_t continuations = 0;
       while (continuations < 3 && continuations < length &&

@@ -42,10 +42,6 @@ TEST(ModuleDirectory, KeepsDriveAndDirectoryWithTheTrailingSeparator) {
   EXPECT_STREQ(directory, L"");
 }
 
-}  // namespace
-
-namespace {
-
 TEST(ConfigValues, CodePageIsANumberThatNamesOne) {
   struct Row {
     const wchar_t* value;

@@ -268,10 +268,6 @@ TEST(ReaderLeadBytes, LoneLeadByteAsTheWholeLineIsCut) {
   EXPECT_EQ(l.printed, (std::vector<std::string>{""}));
 }
 
-}  // namespace
-
-namespace {
-
 // Random outputs built from the bytes that matter (colons, line breaks, lead bytes, zeros) must
 // list exactly as the plain model says, in any chunking.
 TEST(ReaderModel, RandomOutputsListAsTheModelSays) {
@@ -299,10 +295,6 @@ TEST(ReaderModel, RandomOutputsListAsTheModelSays) {
   }
 }
 
-}  // namespace
-
-namespace {
-
 // The lead bytes that the reader uses agree with the system's own code page 932 decoder: a lead
 // byte alone is an incomplete character to it, any other byte a whole one or an invalid one.
 TEST(ReaderLeadBytes, RangesAreWhatTheDecoderFindsIncomplete) {
@@ -320,10 +312,6 @@ TEST(ReaderLeadBytes, RangesAreWhatTheDecoderFindsIncomplete) {
   }
   iconv_close(decoder);
 }
-
-}  // namespace
-
-namespace {
 
 const ListOptions kUtf8Echo = {true, Utf8Encoding()};
 
