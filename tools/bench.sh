@@ -7,12 +7,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/wine-env.sh
 tools/install-deps.sh
-if why=$(wine_can_start win32); then
-  tree=win32
+wine_choose_tree || exit 1
+if [ "$tree" = win32 ]; then
   echo "== Wine figures from the 32-bit build (build/win32)"
 else
-  tree=win64
-  echo "== Wine figures from the 64-bit build (build/win64): $why"
+  echo "== Wine figures from the 64-bit build (build/win64): $why_not_win32"
 fi
 tools/build.sh native >/dev/null
 tools/build.sh "$tree" >/dev/null

@@ -8,15 +8,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/wine-env.sh
 tools/install-deps.sh
-if why32=$(wine_can_start win32); then
-  tree=win32
+wine_choose_tree || exit 1
+if [ "$tree" = win32 ]; then
   echo "== using the 32-bit build (build/win32) under 32-bit Wine"
-elif why64=$(wine_can_start win64); then
-  tree=win64
-  echo "== using the 64-bit build (build/win64) under 64-bit Wine: $why32"
 else
-  echo "neither Wine flavour can start here: $why32; $why64" >&2
-  exit 1
+  echo "== using the 64-bit build (build/win64) under 64-bit Wine: $why_not_win32"
 fi
 tools/build.sh "$tree" >/dev/null
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs, on Debian 12, whatever sarvik's builds, tests and demo need and is not there yet.
 set -euo pipefail
+. "$(dirname "$0")/wine-env.sh"
 
 packages=(cmake ninja-build g++ googletest python3-pefile clang libclang-rt-14-dev valgrind
           g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
@@ -37,10 +38,10 @@ if [ ${#needed32[@]} -gt 0 ]; then
   apt_install "${needed32[@]}" || echo "note: ${needed32[*]} did not install cleanly; the tests find out what runs"
 fi
 # Where 32-bit Wine cannot start, the 32-bit build is tested in an emulated VM (tools/vm32.sh).
-if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+if ! wine_can_start win32 >/dev/null; then
   mapfile -t needed < <(missing qemu-system-x86 debootstrap e2fsprogs)
   if [ ${#needed[@]} -gt 0 ]; then
     echo "installing, to emulate a 32-bit system: ${needed[*]}"
-    DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -q --no-install-recommends "${needed[@]}"
+    apt_install --no-install-recommends "${needed[@]}"
   fi
 fi

@@ -26,6 +26,19 @@ wine_can_start() {
   fi
 }
 
+# Chooses the tree whose programs the main job runs: win32, the product, where 32-bit Wine
+# starts, else win64. Sets `tree`, and `why_not_win32` to the reason when it is not win32; fails,
+# printing why, when neither flavour starts.
+wine_choose_tree() {
+  local why64
+  tree=win32
+  why_not_win32=$(wine_can_start win32) && return
+  tree=win64
+  why64=$(wine_can_start win64) && return
+  echo "neither Wine flavour can start here: $why_not_win32; $why64" >&2
+  return 1
+}
+
 # Sets up the environment for running the programs of build tree $1 (flavour $2).
 wine_use() {
   export WINEPREFIX=$1/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
