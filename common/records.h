@@ -69,6 +69,9 @@ struct SearchContext {
   OutputEncoding encoding;  // the CodePage key, read by ApiOpen
   // Set once the start of a listing's output has been looked at for a UTF-8 byte-order mark.
   uint8_t byteOrderMarkChecked;
+  // Empty polls since the last read that got data: the wait grows with it, so a search printing
+  // in bursts is read at its own pace while an idle one is polled no more often than before.
+  uint8_t silentPolls;
 };
 
 #if defined(_WIN32)
@@ -108,6 +111,7 @@ static_assert(offsetof(SearchContext, messageOutput) == 17992);
 static_assert(offsetof(SearchContext, lastRealPath) == 17996);
 static_assert(offsetof(SearchContext, encoding) == 18536);
 static_assert(offsetof(SearchContext, byteOrderMarkChecked) == 18576);
+static_assert(offsetof(SearchContext, silentPolls) == 18577);
 static_assert(sizeof(SearchContext) == 18580);
 #elif defined(_WIN64)
 // The handles are pointer-sized: everything after them moves by 12 bytes.
@@ -123,5 +127,6 @@ static_assert(offsetof(SearchContext, messageOutput) == 18004);
 static_assert(offsetof(SearchContext, lastRealPath) == 18008);
 static_assert(offsetof(SearchContext, encoding) == 18548);
 static_assert(offsetof(SearchContext, byteOrderMarkChecked) == 18588);
+static_assert(offsetof(SearchContext, silentPolls) == 18589);
 static_assert(sizeof(SearchContext) == 18592);
 #endif

@@ -52,9 +52,8 @@ extern "C" int WINAPI ApiFindFirst(HANDLE handle, void*, FindRecord* record) {
   // A new run replaces the previous one: its handles are closed (a child still running ends
   // when its pipe breaks) and its unread output is dropped.
   CloseSearchHandles(*context);
-  context->outputBuffer[0] = 0;
+  StartOutput(*context);
   context->lastRealPath[0] = 0;
-  context->byteOrderMarkChecked = 0;
   if (!StartSearchProcess(context->commandLine, *context, Win32Launch())) return 0;
   int waited = FillOutputBuffer(*context, Win32Reader());
   if (waited != 1) return waited;

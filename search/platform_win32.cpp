@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <cwchar>
 #include <initializer_list>
 
 #include "common/fixed_text.h"
@@ -71,11 +72,13 @@ void Print(void*, uint32_t codePage, const char* text) {
 
 // Code page 932: mbstowcs under the Japanese locale, as sarvik has always read it; bytes that are
 // not code page 932 become '?', one each, so an invalid name still comes out whole and terminated.
-void Cp932ToWide(wchar_t* out, size_t capacity, const char* text) {
+// False when the text takes more than capacity - 1 characters.
+bool Cp932ToWide(wchar_t* out, size_t capacity, const char* text) {
   size_t n = mbstowcs(out, text, capacity - 1);
   if (n != static_cast<size_t>(-1)) {
     out[n] = 0;
-    return;
+    // Only a text that filled the field may have gone on.
+    return n < capacity - 1 || mbstowcs(nullptr, text, 0) == n;
   }
   n = 0;
   mbtowc(nullptr, nullptr, 0);
@@ -90,18 +93,21 @@ void Cp932ToWide(wchar_t* out, size_t capacity, const char* text) {
     text += used;
   }
   out[n] = 0;
+  return *text == 0;
 }
 
-void ToWide(void*, uint32_t codePage, wchar_t* out, size_t capacity, const char* text) {
+bool ToWide(void*, uint32_t codePage, wchar_t* out, size_t capacity, const char* text) {
+  bool whole;
   if (codePage == kCp932) {
-    Cp932ToWide(out, capacity, text);
-    return;
+    whole = Cp932ToWide(out, capacity, text);
+  } else {
+    wchar_t wide[kOutputBufferCapacity + 1];
+    SystemToWide(codePage, wide, text);
+    whole = wcslen(wide) < capacity;
+    CopyText(out, capacity, wide);
   }
-  wchar_t wide[kOutputBufferCapacity + 1];
-  SystemToWide(codePage, wide, text);
-  size_t n = CopyText(out, capacity, wide);
-  // A cut between the two halves of a surrogate pair would leave half a character.
-  if (n > 0 && IS_HIGH_SURROGATE(out[n - 1]) && IS_LOW_SURROGATE(wide[n])) out[n - 1] = 0;
+  if (!whole) out[0] = 0;
+  return whole;
 }
 
 const ReaderPlatform kReader = {nullptr,      Peek,  Read,      Close, EscapePressed,

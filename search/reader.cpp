@@ -7,6 +7,9 @@
 
 namespace {
 
+// Empty polls after which the wait is the full poll interval: 1 << 7 ms would pass it.
+constexpr uint8_t kQuietAfter = 7;
+
 // memchr, typed for the buffer it searches.
 char* FindLineFeed(char* text, size_t length) {
   return static_cast<char*>(memchr(text, '\n', length));
@@ -33,7 +36,8 @@ int FillAt(SearchContext& c, size_t n, const ReaderPlatform& p) {
       return -1;
     }
     p.pumpMessages(p.user);
-    p.sleep(p.user, kPollInterval);
+    p.sleep(p.user, PollWait(c.silentPolls));
+    if (c.silentPolls < kQuietAfter) ++c.silentPolls;
   }
   if (c.outputRead == nullptr) return 1;
 
@@ -46,6 +50,7 @@ int FillAt(SearchContext& c, size_t n, const ReaderPlatform& p) {
     c.outputRead = nullptr;
     return 1;
   }
+  if (got > 0) c.silentPolls = 0;
   // A zero byte would end the buffered text and lose everything after it: keep it as a blank.
   char* end = into + got;
   for (char* zero = into;
@@ -57,7 +62,52 @@ int FillAt(SearchContext& c, size_t n, const ReaderPlatform& p) {
   return 1;
 }
 
+// The rest of a line whose end is not buffered is not needed: it is read and dropped up to its
+// line feed. Leaves in `length` the buffered text and in `rest` where the next line starts.
+int DropRestOfLine(SearchContext& c, const ReaderPlatform& p, size_t& length, size_t& rest) {
+  for (;;) {
+    c.outputBuffer[0] = 0;
+    int result = FillAt(c, 0, p);
+    if (result != 1) return result;
+    length = strlen(c.outputBuffer);
+    char* lineFeed = FindLineFeed(c.outputBuffer, length);
+    if (lineFeed != nullptr) {
+      rest = static_cast<size_t>(lineFeed - c.outputBuffer) + 1;
+      return 1;
+    }
+    if (c.outputRead == nullptr) {
+      rest = length;
+      return 1;
+    }
+  }
+}
+
+// Writes the line's EntryName (up to its second colon; an absolute path's drive colon, "C:\",
+// is no separator) into the record. False when the line names no entry: it has no two colons,
+// or the name does not fit the field and would name another file if cut.
+bool NameEntry(const SearchContext& c, char* line, size_t length, FindRecord* record,
+               const ReaderPlatform& p) {
+  size_t drive = length >= 3 ? DriveColonEnd(line) : 0;
+  char* first = static_cast<char*>(memchr(line + drive, ':', length - drive));
+  if (first == nullptr) return false;
+  char* second =
+      static_cast<char*>(memchr(first + 1, ':', length - static_cast<size_t>(first + 1 - line)));
+  if (second == nullptr) return false;
+  *second = 0;
+  return p.toWide(p.user, c.encoding.codePage, record->name, kPathCapacity, line);
+}
+
 }  // namespace
+
+uint32_t PollWait(uint32_t silentPolls) {
+  return silentPolls < kQuietAfter ? 1u << silentPolls : kPollInterval;
+}
+
+void StartOutput(SearchContext& c) {
+  c.outputBuffer[0] = 0;
+  c.byteOrderMarkChecked = 0;
+  c.silentPolls = 0;
+}
 
 bool IsLeadByteAt(const OutputEncoding& e, const char* start, const char* p) {
   if (!IsLeadByte(e, *p)) return false;
@@ -96,70 +146,50 @@ int FillOutputBuffer(SearchContext& c, const ReaderPlatform& p) {
 
 int TakeNextLine(SearchContext& c, FindRecord* record, const ReaderPlatform& p) {
   char* buffer = c.outputBuffer;
-  size_t length = strlen(buffer);
-  // A line is judged only once its end is buffered, the buffer is full or the output has ended;
-  // otherwise the same output would list differently depending on how it was chunked.
-  char* lineFeed = FindLineFeed(buffer, length);
-  while (lineFeed == nullptr && c.outputRead != nullptr && length < kOutputBufferCapacity) {
-    int result = FillAt(c, length, p);
-    if (result != 1) return result;
-    length = strlen(buffer);
-    lineFeed = FindLineFeed(buffer, length);
-  }
-  if (c.outputRead == nullptr && length == 0) return -1;  // exhausted
-
-  size_t lineLength = length;
-  size_t rest = length;
-  if (lineFeed != nullptr) {
-    lineLength = static_cast<size_t>(lineFeed - buffer);
-    rest = lineLength + 1;
-    if (lineLength > 0 && buffer[lineLength - 1] == '\r') --lineLength;
-  }
-  // A line cut by the buffer's end may stop inside a character; that part of it is not echoed.
-  // Only a byte with its high bit set begins or continues a character of more than one byte.
-  if (lineLength > 0 && (buffer[lineLength - 1] & 0x80) != 0)
-    lineLength -= PartialCharacterAtEnd(c.encoding, buffer, lineLength);
-
-  // The buffer stays as it was until the line proves usable, so an unusable line keeps ending
-  // the listing on every later call.
-  if (c.messageOutput != 0) {
-    char saved = buffer[lineLength];
-    buffer[lineLength] = 0;
-    p.print(p.user, c.encoding.codePage, buffer);
-    buffer[lineLength] = saved;
-  }
-  // An absolute path's drive colon ("C:\") is no separator: the colons are counted after it.
-  size_t drive = lineLength >= 3 ? DriveColonEnd(buffer) : 0;
-  char* firstColon = static_cast<char*>(memchr(buffer + drive, ':', lineLength - drive));
-  if (firstColon == nullptr) return -1;
-  char* secondColon = static_cast<char*>(
-      memchr(firstColon + 1, ':', lineLength - static_cast<size_t>(firstColon + 1 - buffer)));
-  if (secondColon == nullptr) return -1;
-  *secondColon = 0;
-  p.toWide(p.user, c.encoding.codePage, record->name, kPathCapacity, buffer);
-
-  if (lineFeed == nullptr && c.outputRead != nullptr) {
-    // An overlong line: only its start was needed; drop the rest of it up to its line feed.
-    for (;;) {
-      buffer[0] = 0;
-      int result = FillAt(c, 0, p);
+  for (;;) {
+    size_t length = strlen(buffer);
+    // A line is judged only once its end is buffered, the buffer is full or the output has
+    // ended; otherwise the same output would list differently depending on how it was chunked.
+    char* lineFeed = FindLineFeed(buffer, length);
+    while (lineFeed == nullptr && c.outputRead != nullptr && length < kOutputBufferCapacity) {
+      int result = FillAt(c, length, p);
       if (result != 1) return result;
       length = strlen(buffer);
       lineFeed = FindLineFeed(buffer, length);
-      if (lineFeed != nullptr) {
-        rest = static_cast<size_t>(lineFeed - buffer) + 1;
-        break;
-      }
-      if (c.outputRead == nullptr) {
-        rest = length;
-        break;
-      }
     }
+    if (c.outputRead == nullptr && length == 0) return -1;  // exhausted
+
+    size_t lineLength = length;
+    size_t rest = length;
+    if (lineFeed != nullptr) {
+      lineLength = static_cast<size_t>(lineFeed - buffer);
+      rest = lineLength + 1;
+      if (lineLength > 0 && buffer[lineLength - 1] == '\r') --lineLength;
+    }
+    // A line cut by the buffer's end may stop inside a character; that part of it is not echoed.
+    // Only a byte with its high bit set begins or continues a character of more than one byte.
+    if (lineLength > 0 && (buffer[lineLength - 1] & 0x80) != 0)
+      lineLength -= PartialCharacterAtEnd(c.encoding, buffer, lineLength);
+
+    if (c.messageOutput != 0) {
+      char saved = buffer[lineLength];
+      buffer[lineLength] = 0;
+      p.print(p.user, c.encoding.codePage, buffer);
+      buffer[lineLength] = saved;
+    }
+    // A tool's notice, an empty line or a context separator among the results names no entry;
+    // neither does a name that the field would cut. They are passed over, not the end.
+    bool named = NameEntry(c, buffer, lineLength, record, p);
+    if (lineFeed == nullptr && c.outputRead != nullptr) {
+      int result = DropRestOfLine(c, p, length, rest);
+      if (result != 1) return result;
+    }
+    memmove(buffer, buffer + rest, length - rest + 1);
+    if (!named) continue;
+    if (length - rest <= kRefillThreshold) {
+      int result = FillAt(c, length - rest, p);
+      if (result != 1) return result;
+    }
+    return 1;
   }
-  memmove(buffer, buffer + rest, length - rest + 1);
-  if (length - rest <= kRefillThreshold) {
-    int result = FillAt(c, length - rest, p);
-    if (result != 1) return result;
-  }
-  return 1;
 }

@@ -23,14 +23,21 @@ struct ReaderPlatform {
   void (*terminate)(void* user, void* process);
   // An 8-bit text in the given code page, to the host's message area.
   void (*print)(void* user, uint32_t codePage, const char* text);
-  // An 8-bit text in the given code page to wide text: at most capacity - 1 characters, always
-  // terminated.
-  void (*toWide)(void* user, uint32_t codePage, wchar_t* out, size_t capacity, const char* text);
+  // An 8-bit text in the given code page to wide text, terminated. False when it takes more than
+  // capacity - 1 characters: out is then empty, so no cut text is ever taken for a name.
+  bool (*toWide)(void* user, uint32_t codePage, wchar_t* out, size_t capacity, const char* text);
 };
 
 constexpr uint32_t kChunkSize = 256;
 constexpr size_t kRefillThreshold = 256;
-constexpr uint32_t kPollInterval = 100;  // milliseconds
+constexpr uint32_t kPollInterval = 100;  // milliseconds: the wait once the search has gone quiet
+
+// The wait after `silentPolls` empty polls in a row: 1 ms after output, doubling up to the poll
+// interval. A search prints in bursts; a fixed 100 ms sleep would be spent mostly while it prints.
+uint32_t PollWait(uint32_t silentPolls);
+
+// Forgets what a previous run left: its unread output and how its output was paced.
+void StartOutput(SearchContext& context);
 
 // For a double-byte code page: true when the byte at p starts a character, judged from the start
 // of the line: in a run of lead-byte values the first, third, fifth... byte leads.
@@ -45,5 +52,6 @@ size_t PartialCharacterAtEnd(const OutputEncoding& encoding, const char* line, s
 int FillOutputBuffer(SearchContext& context, const ReaderPlatform& platform);
 
 // Takes the next result line: its EntryName (up to the second colon) goes into record->name.
-// 1: an entry; -1: the end of the output, a line without two colons, or Escape.
+// Lines that name no entry (no two colons, or a name that does not fit the field) are echoed and
+// passed over. 1: an entry; -1: the end of the output, or Escape.
 int TakeNextLine(SearchContext& context, FindRecord* record, const ReaderPlatform& platform);

@@ -42,10 +42,11 @@ void Nothing(void*) {}
 void NoSleep(void*, uint32_t) {}
 void NoTerminate(void*, void*) {}
 void NoPrint(void*, uint32_t, const char*) {}
-void Widen(void*, uint32_t, wchar_t* out, size_t capacity, const char* text) {
+bool Widen(void*, uint32_t, wchar_t* out, size_t capacity, const char* text) {
   size_t n = 0;
   for (; text[n] != 0 && n + 1 < capacity; ++n) out[n] = static_cast<unsigned char>(text[n]);
   out[n] = 0;
+  return text[n] == 0;
 }
 
 }  // namespace

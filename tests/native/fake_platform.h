@@ -19,6 +19,7 @@ struct FakeOutput {
   std::vector<std::string> printed;
   std::vector<uint32_t> printedCodePages;
   std::vector<uint32_t> readCapacities;
+  std::vector<uint32_t> waits;  // each sleep's milliseconds
 
   size_t next = 0, offset = 0;
   int silentLeft = -1;
@@ -74,8 +75,9 @@ inline bool FakeEscape(void* user) {
 inline void FakePump(void* user) {
   ++Of(user).pumps;
 }
-inline void FakeSleep(void* user, uint32_t) {
+inline void FakeSleep(void* user, uint32_t milliseconds) {
   ++Of(user).sleeps;
+  Of(user).waits.push_back(milliseconds);
 }
 inline void FakeTerminate(void* user, void*) {
   Of(user).terminated = true;
@@ -85,10 +87,11 @@ inline void FakePrint(void* user, uint32_t codePage, const char* text) {
   Of(user).printedCodePages.push_back(codePage);
 }
 // Each byte becomes one character of the same value: enough to see which bytes were taken.
-inline void FakeToWide(void*, uint32_t, wchar_t* out, size_t capacity, const char* text) {
+inline bool FakeToWide(void*, uint32_t, wchar_t* out, size_t capacity, const char* text) {
   size_t n = 0;
   for (; text[n] != 0 && n + 1 < capacity; ++n) out[n] = static_cast<unsigned char>(text[n]);
-  out[n] = 0;
+  out[text[n] == 0 ? n : 0] = 0;
+  return text[n] == 0;
 }
 
 inline ReaderPlatform FakePlatform(FakeOutput& output) {

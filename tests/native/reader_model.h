@@ -1,5 +1,7 @@
 // A plain model of how the output becomes entries, written from the rules rather than from the
-// buffer: the reader must agree with it whatever the chunking. Escape is not modelled.
+// buffer: the reader must agree with it whatever the chunking. Every line is echoed; one without
+// two colons, or whose name would not fit the 259 characters of the field, is no entry (one byte
+// is one character here, as the fake conversion makes it). Escape is not modelled.
 #pragma once
 
 #include <string>
@@ -8,7 +10,7 @@
 #include "common/code_page.h"
 
 struct ModelListing {
-  std::vector<std::string> entries;  // each name as its bytes, cut to 259
+  std::vector<std::string> entries;  // each name as its bytes; longer than 259, no entry
   std::vector<std::string> echoed;   // the lines as echoed
 };
 
@@ -71,8 +73,8 @@ inline ModelListing ModelList(std::string output,
                  (line[2] == '\\' || line[2] == '/');
     size_t first = line.find(':', drive ? 2 : 0);
     size_t second = first == std::string::npos ? first : line.find(':', first + 1);
-    if (second == std::string::npos) break;
-    listing.entries.push_back(line.substr(0, second < 259 ? second : 259));
+    if (second != std::string::npos && second <= 259)
+      listing.entries.push_back(line.substr(0, second));
     pos = next;
   }
   return listing;

@@ -94,25 +94,39 @@ TEST(ReaderLines, LastLineWithoutLineFeedIsAnEntryThenTheListingEnds) {
   EXPECT_EQ(l.last, -1);
 }
 
-TEST(ReaderLines, EmptyLineOrOneColonEndsTheListingAndIsEchoed) {
-  Listing empty = ListWhole("a:1:x\n\nb:2:y\n", kEcho);
-  EXPECT_EQ(empty.entries, (Entries{"a:1"}));
-  EXPECT_EQ(empty.printed, (std::vector<std::string>{"a:1:x", ""}));
-  Listing oneColon = ListWhole("a:1:x\nFINDSTR: cannot open b\nc:2:y\n", kEcho);
-  EXPECT_EQ(oneColon.entries, (Entries{"a:1"}));
-  EXPECT_EQ(oneColon.printed.back(), "FINDSTR: cannot open b");
+// What grep-like tools print among their results: a notice about a binary file (one colon), an
+// empty line, a context separator, an error with one colon.
+TEST(ReaderLines, LinesThatNameNoEntryAreEchoedAndPassedOver) {
+  const std::string notice =
+      "edge\\nul\\binary.bin: binary file matches (found \"\\0\" byte around offset 14)";
+  Listing l =
+      ListWhole("a:1:x\n" + notice + "\r\n\nb:2:y\n--\r\nFINDSTR: cannot open q\nc:3:z\n", kEcho);
+  EXPECT_EQ(l.entries, (Entries{"a:1", "b:2", "c:3"}));
+  EXPECT_EQ(l.printed, (std::vector<std::string>{"a:1:x", notice, "", "b:2:y", "--",
+                                                 "FINDSTR: cannot open q", "c:3:z"}));
+  EXPECT_EQ(l.last, -1);
+  // In any chunking, also with each line in a write of its own after a pause.
+  for (size_t size : {1, 2, 5, 64}) {
+    EXPECT_EQ(ListInChunks("\n--\nx\ny:1:z\n\n", {size}).entries, (Entries{"y:1"})) << size;
+  }
 }
 
-TEST(ReaderLines, AnUnusableLineKeepsEndingTheListing) {
+TEST(ReaderLines, OutputOfNoEntryAtAllEndsOnceAtItsEnd) {
   FakeOutput output;
-  output.chunks = {"no colon here\nx:1:y\n"};
+  output.chunks = {"no colon here\n", "--\n", "\n", "one: colon"};
+  output.silentPolls = 2;
   auto context = std::make_unique<SearchContext>();
   context->outputRead = &output;
   context->encoding = Cp932Encoding();
+  context->messageOutput = 1;
   ReaderPlatform platform = FakePlatform(output);
   FindRecord record;
   ASSERT_EQ(FillOutputBuffer(*context, platform), 1);
+  EXPECT_EQ(TakeNextLine(*context, &record, platform), -1);
+  EXPECT_TRUE(output.closed);  // the end came from the output, not from the first line
+  EXPECT_EQ(output.printed, (std::vector<std::string>{"no colon here", "--", "", "one: colon"}));
   for (int i = 0; i < 3; ++i) EXPECT_EQ(TakeNextLine(*context, &record, platform), -1);
+  EXPECT_EQ(output.printed.size(), 4u);  // nothing is taken twice
 }
 
 TEST(ReaderLines, NoOutputAtAllEndsAtOnce) {
@@ -132,12 +146,37 @@ TEST(ReaderLines, LongLineGivesOneEntryFromItsStartAndTheNextLineFollows) {
   EXPECT_EQ(l.printed[0].size(), 512u);  // the echo is the buffered fragment
 }
 
-TEST(ReaderLines, EntryNameIsCutAt259Characters) {
-  std::string name(400, 'n');
-  Listing l = ListWhole(name + ":1:text\nb:2:c\n");
-  ASSERT_EQ(l.entries.size(), 2u);
-  EXPECT_EQ(l.entries[0], name.substr(0, 259));
-  EXPECT_EQ(l.entries[1], "b:2");
+// A cut name would be another file's: such a line is no entry, and no cut name stays behind.
+TEST(ReaderLines, NameLongerThanTheFieldIsPassedOverWhole) {
+  std::string fits = std::string(257, 'n') + ":1";  // 259 characters
+  std::string longer = std::string(258, 'n') + ":1";
+  Listing l = ListWhole(longer + ":text\n" + fits + ":text\n" + longer + "0:x\r\nb:2:c\n", kEcho);
+  EXPECT_EQ(l.entries, (Entries{fits, "b:2"}));
+  EXPECT_EQ(l.printed.size(), 4u);
+  FakeOutput output;
+  output.chunks = {longer + ":text\n"};
+  auto context = std::make_unique<SearchContext>();
+  context->outputRead = &output;
+  context->encoding = Cp932Encoding();
+  ReaderPlatform platform = FakePlatform(output);
+  FindRecord record;
+  memset(&record, 0xcc, sizeof(record));
+  ASSERT_EQ(FillOutputBuffer(*context, platform), 1);
+  EXPECT_EQ(TakeNextLine(*context, &record, platform), -1);
+  EXPECT_EQ(record.name[0], 0);
+}
+
+// The second colon lies past the 512 bytes that are buffered of the line: what is buffered names
+// no entry, and the rest of the line is dropped up to its line feed.
+TEST(ReaderLines, SecondColonBeyondTheBufferPassesTheLineOver) {
+  std::string deep = ".\\edge\\deep\\" + std::string(700, 'd') + "\\f.txt";
+  std::string oneColonIn = "a:" + std::string(600, 'd');
+  Listing l =
+      ListWhole(deep + ":1:x\r\nb:2:y\n" + oneColonIn + ":3:z\nc:4:w\n" + deep + ":5:v", kEcho);
+  EXPECT_EQ(l.entries, (Entries{"b:2", "c:4"}));
+  ASSERT_EQ(l.printed.size(), 5u);
+  EXPECT_EQ(l.printed[0], deep.substr(0, 512));  // echoed as read
+  EXPECT_EQ(l.printed[2], oneColonIn.substr(0, 512));
 }
 
 TEST(ReaderLines, ZeroByteLosesNothingAfterIt) {
@@ -159,9 +198,13 @@ TEST(ReaderChunking, EveryChunkingListsTheSame) {
   text += "\x83\x65\x83\x58\x83\x67.txt:4:\x93\xfa\x96\x7b\xe9\xea\r\n";
   text += "c.txt:5:" + std::string(505, 'r') + "\n";  // ends right around the buffer's end
   text += "d.txt:6:" + std::string(250, '\x81') + "\n";
+  text += "binary.bin: binary file matches\r\n\n--\n";     // no entries among them
+  text += std::string(300, 'n') + ":1:name too long\r\n";  // nor here
+  text += std::string(600, 'p') + ":2:second colon past the buffer\n";
   text += "e.txt:77777:tail without line feed";
   Listing reference = ListWhole(text, kEcho);
   ASSERT_EQ(reference.entries.size(), 6u);
+  ASSERT_EQ(reference.printed.size(), 11u);
   for (size_t size = 1; size <= 300; ++size) {
     Listing l = ListInChunks(text, {size}, kEcho);
     ASSERT_EQ(l.entries, reference.entries) << "chunks of " << size;
@@ -202,7 +245,45 @@ TEST(ReaderWait, PollsPumpsAndSleepsWhileTheChildIsSilent) {
   Listing l = List(output);
   EXPECT_EQ(l.entries, (Entries{"a:1"}));
   EXPECT_EQ(output.pumps, 5);
-  EXPECT_EQ(output.sleeps, 5);
+  EXPECT_EQ(output.polls, 5);  // each wait looks at Escape too
+  EXPECT_EQ(output.waits, (std::vector<uint32_t>{1, 2, 4, 8, 16}));
+}
+
+// An idle search costs what it always did: once the child has been quiet a while, one peek, one
+// key query, one pass over the queue and one 100 ms sleep per poll.
+TEST(ReaderWait, WaitsGrowToThePollIntervalWhileTheChildStaysSilent) {
+  FakeOutput output;
+  output.chunks = {"a:1:x\n"};
+  output.silentPolls = 40;
+  List(output);
+  ASSERT_EQ(output.waits.size(), 40u);
+  EXPECT_EQ(std::vector<uint32_t>(output.waits.begin(), output.waits.begin() + 8),
+            (std::vector<uint32_t>{1, 2, 4, 8, 16, 32, 64, 100}));
+  for (size_t i = 7; i < output.waits.size(); ++i) EXPECT_EQ(output.waits[i], kPollInterval) << i;
+  EXPECT_EQ(output.pumps, 40);
+  EXPECT_EQ(output.polls, 40);
+}
+
+// A search prints one file's matches at a time with short gaps between. The reader must not
+// sleep through the next burst: after each read that got data the waits start short again.
+TEST(ReaderWait, BurstsWithShortGapsAreNotSleptThrough) {
+  FakeOutput output;
+  for (int burst = 0; burst < 30; ++burst) {
+    std::string lines;
+    for (int i = 0; i < 20; ++i)
+      lines += "f" + std::to_string(burst) + ".c:" + std::to_string(i) + ":x\r\n";
+    output.chunks.push_back(lines);
+  }
+  output.silentPolls = 3;  // a gap before every burst: three empty peeks
+  Listing l = List(output);
+  EXPECT_EQ(l.entries.size(), 600u);
+  EXPECT_EQ(output.sleeps, 90);
+  uint32_t asleep = 0;
+  for (uint32_t wait : output.waits) {
+    EXPECT_LE(wait, 4u);
+    asleep += wait;
+  }
+  EXPECT_EQ(asleep, 30u * (1 + 2 + 4));  // a fixed 100 ms poll would have slept 9,000 ms
 }
 
 TEST(ReaderWait, EscapeWhileSilentAbortsAndTerminatesTheChild) {
@@ -359,7 +440,7 @@ TEST(ReaderPaths, DriveColonIsNoSeparatorButOtherNamesAreCutAsBefore) {
 }
 
 // Real conversions, for names whose bytes differ by code page but whose characters do not.
-void IconvToWide(void*, uint32_t codePage, wchar_t* out, size_t capacity, const char* text) {
+bool IconvToWide(void*, uint32_t codePage, wchar_t* out, size_t capacity, const char* text) {
   iconv_t convert = iconv_open("WCHAR_T", codePage == kUtf8CodePage ? "UTF-8" : "CP932");
   char* from = const_cast<char*>(text);
   char* to = reinterpret_cast<char*>(out);
@@ -367,6 +448,8 @@ void IconvToWide(void*, uint32_t codePage, wchar_t* out, size_t capacity, const 
   iconv(convert, &from, &inLeft, &to, &outLeft);
   *reinterpret_cast<wchar_t*>(to) = 0;
   iconv_close(convert);
+  if (inLeft != 0) out[0] = 0;
+  return inLeft == 0;
 }
 
 TEST(ReaderCodePages, SameNamesInCodePage932AndUtf8GiveTheSameEntries) {
@@ -392,6 +475,28 @@ TEST(ReaderCodePages, SameNamesInCodePage932AndUtf8GiveTheSameEntries) {
               reference.names)
         << "UTF-8, round " << round;
   }
+}
+
+// Long Japanese paths: UTF-8 takes three bytes a character where code page 932 takes two, so the
+// same name can fit the buffer in one and not in the other; and a name can fit the buffer's bytes
+// but not the field's 259 characters.
+TEST(ReaderCodePages, LongJapaneseNamesArePassedOverWhereTheyDoNotFit) {
+  std::string kanji200, kanji300;
+  for (int i = 0; i < 200; ++i) kanji200 += "\x95\x5c";  // 表
+  for (int i = 0; i < 300; ++i) kanji300 += "\x95\x5c";
+  // 100 characters of two bytes and 161 of one: 361 bytes, but 261 characters.
+  std::string wide261 = kanji200.substr(0, 200) + std::string(155, 'a');
+  std::string cp932 = kanji200 + ".c:1:x\r\n" + "a.c:2:y\n" + kanji300 + ".c:3:x\r\n" +
+                      "b.c:4:y\n" + wide261 + "bb.c:5:x\n" + "c.c:6:y\n";
+  std::vector<std::wstring> expected = {std::wstring(200, L'\u8868') + L".c:1", L"a.c:2", L"b.c:4",
+                                        L"c.c:6"};
+  EXPECT_EQ(ListWhole(cp932, {false, Cp932Encoding(), IconvToWide}).names, expected);
+  // In UTF-8 the 200-character name takes 600 bytes: its second colon is past the buffer.
+  expected.erase(expected.begin());
+  for (size_t size : {7, 256, 2000})
+    EXPECT_EQ(ListInChunks(Cp932ToUtf8(cp932), {size}, {false, Utf8Encoding(), IconvToWide}).names,
+              expected)
+        << size;
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 //   repeat:N:TEXT write TEXT N times, in writes of about 4 KB
 //   bytes:N:HH    write N bytes of value HH, in writes of 64 KB
 //   cat:PATH      write a file's content, in writes of 4 KB
+//   bursts:N:MS:PATH  write a file's lines N at a time, one write each, pausing MS between, as a
+//                 search prints one file's matches, then looks through the next files
 //   sleep:MS      pause
 //   stdin         read standard input until it ends
 //   forever       write result lines without end
@@ -66,6 +68,18 @@ void Write(HANDLE to, const std::string& bytes) {
   }
 }
 
+std::string ReadWholeFile(const wchar_t* path) {
+  std::string text;
+  HANDLE file =
+      CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) ExitProcess(4);
+  char chunk[4096];
+  DWORD got = 0;
+  while (ReadFile(file, chunk, sizeof(chunk), &got, nullptr) && got > 0) text.append(chunk, got);
+  CloseHandle(file);
+  return text;
+}
+
 std::wstring After(const std::wstring& step, size_t prefix) {
   return step.substr(prefix);
 }
@@ -104,6 +118,24 @@ int wmain(int argc, wchar_t** argv) {
       while (ReadFile(file, chunk, sizeof(chunk), &got, nullptr) && got > 0)
         Write(out, std::string(chunk, got));
       CloseHandle(file);
+    } else if (step.rfind(L"bursts:", 0) == 0) {
+      wchar_t* end = nullptr;
+      long lines = wcstol(step.c_str() + 7, &end, 10);
+      long pause = wcstol(end + 1, &end, 10);
+      std::string text = ReadWholeFile(end + 1), burst;
+      long inBurst = 0;
+      for (size_t at = 0; at < text.size();) {
+        size_t lineFeed = text.find('\n', at);
+        size_t next = lineFeed == std::string::npos ? text.size() : lineFeed + 1;
+        burst.append(text, at, next - at);
+        at = next;
+        if (++inBurst == lines || at == text.size()) {
+          Write(out, burst);
+          burst.clear();
+          inBurst = 0;
+          if (at < text.size()) Sleep(static_cast<DWORD>(pause));
+        }
+      }
     } else if (step.rfind(L"sleep:", 0) == 0) {
       Sleep(static_cast<DWORD>(wcstol(step.c_str() + 6, nullptr, 10)));
     } else if (step == L"stdin") {

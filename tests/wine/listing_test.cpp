@@ -22,6 +22,13 @@ class ListingTest : public PluginTest {
   std::wstring savedDirectory;
 };
 
+// The scripted child's escapes want each backslash doubled.
+std::wstring Escaped(const std::wstring& text) {
+  std::wstring escaped;
+  for (wchar_t c : text) escaped += c == L'\\' ? std::wstring(L"\\\\") : std::wstring(1, c);
+  return escaped;
+}
+
 WIN32_FILE_ATTRIBUTE_DATA Attributes(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA data = {};
   EXPECT_TRUE(GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data));
@@ -84,18 +91,25 @@ TEST_F(ListingTest, NoMatchesEndsAtOnceWithMesOk) {
   api().close(handle);
 }
 
+// Lines that name no entry are what grep-like tools print among their results, in bursts as
+// they print: a notice about a binary file, an error, an empty line, a context separator.
 TEST_F(ListingTest, EchoShowsHeaderEveryLineInOrderThenMesOk) {
   HANDLE handle = OpenChild(
       L"out:a.txt:1:one\\r\\n sleep:100 out:b.txt:2:two\\n out:not\\x20a\\x20result\\r\\n "
-      L"out:c.txt:3:three\\r\\n",
+      L"out:c.txt:3:three\\r\\n sleep:20 "
+      L"out:edge\\\\nul\\\\binary.bin:\\x20binary\\x20file\\x20matches\\r\\n\\r\\n sleep:20 "
+      L"out:d.txt:4:four\\n--\\n out:e.txt:5:five\\r\\n sleep:150 out:\\r\\n",
       /*messageOutput=*/true);
   Listed listed = List(handle);
-  EXPECT_EQ(listed.names, (Names{L"a.txt:1", L"b.txt:2"}));
+  EXPECT_EQ(listed.names, (Names{L"a.txt:1", L"b.txt:2", L"c.txt:3", L"d.txt:4", L"e.txt:5"}));
   std::vector<std::wstring> calls;
   for (const HostCall& call : host->calls) calls.push_back(call.method + L":" + call.text);
   EXPECT_EQ(calls, (Names{L"MesPrint:", std::wstring(L"MesPrint:") + kListingHeader,
                           L"MesPrint:a.txt:1:one", L"MesPrint:b.txt:2:two",
-                          L"MesPrint:not a result", L"MesOk:"}));
+                          L"MesPrint:not a result", L"MesPrint:c.txt:3:three",
+                          L"MesPrint:edge\\nul\\binary.bin: binary file matches", L"MesPrint:",
+                          L"MesPrint:d.txt:4:four", L"MesPrint:--", L"MesPrint:e.txt:5:five",
+                          L"MesPrint:", L"MesOk:"}));
   api().close(handle);
 }
 
@@ -115,9 +129,7 @@ TEST_F(ListingTest, AbsolutePathListsWithItsLineAndOpensThatFile) {
   std::wstring elsewhere = MakeTempDirectory();
   std::wstring file = elsewhere + L"a.txt";
   WriteBytes(file, "0123456789");
-  std::wstring escaped;  // the child's escapes want each backslash doubled
-  for (wchar_t c : file) escaped += c == L'\\' ? std::wstring(L"\\\\") : std::wstring(1, c);
-  HANDLE handle = OpenChild(L"out:" + escaped + L":5:text\\r\\n");
+  HANDLE handle = OpenChild(L"out:" + Escaped(file) + L":5:text\\r\\n");
   Listed listed = List(handle);
   ASSERT_EQ(listed.names, (Names{file + L":5"}));
   WIN32_FILE_ATTRIBUTE_DATA data = Attributes(file);
@@ -154,6 +166,55 @@ TEST_F(ListingTest, Utf8OutputListsAndEchoesLikeCodePage932) {
   }
   EXPECT_EQ(printed[0], printed[1]);
   EXPECT_EQ(printed[1][2], L"docs\\\u30e1\u30e2.txt:3:\u691c\u7d22");
+}
+
+// A name longer than the record's 259 characters is no entry: cut there, it would name another
+// file or folder, show its size, time and attributes, and open it. Here the cut would fall exactly
+// on a real file and on a real folder.
+TEST_F(ListingTest, NameTooLongForTheFieldIsPassedOverNotCutToAnotherFile) {
+  std::wstring prefixFile = folder + std::wstring(kPathCapacity - 1 - folder.size(), L'f');
+  std::wstring prefixFolder = folder + std::wstring(kPathCapacity - 1 - folder.size(), L'd');
+  WriteBytes(prefixFile, "0123456");
+  ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + prefixFolder).c_str(), nullptr));
+  ASSERT_NE(GetFileAttributesW(prefixFile.c_str()), INVALID_FILE_ATTRIBUTES);
+  WriteBytes(folder + L"a.txt", "a");
+  HANDLE handle =
+      OpenChild(L"out:" + Escaped(prefixFile) + L"x.txt:5:text\\r\\n out:" + Escaped(prefixFolder) +
+                    L"\\\\more.txt:3:y\\r\\n out:a.txt:1:x\\r\\n",
+                /*messageOutput=*/true);
+  Listed listed = List(handle);
+  EXPECT_EQ(listed.names, (Names{L"a.txt:1"}));
+  ASSERT_EQ(listed.records.size(), 1u);
+  EXPECT_EQ(listed.records[0].sizeLow, 1u);
+  EXPECT_EQ(host->Printed().size(), 5u);  // the header, then all three lines as read
+  EXPECT_EQ(host->Count(L"MesOk"), 1);
+  api().close(handle);
+  RemoveDirectoryW((L"\\\\?\\" + prefixFolder).c_str());
+}
+
+// A Japanese name takes two bytes a character in code page 932 and three in UTF-8: a line whose
+// second colon lies past the 512 bytes buffered is passed over whole, and the next result listed.
+TEST_F(ListingTest, NameLongerThanTheBufferIsPassedOverInEitherCodePage) {
+  std::wstring utf8Of180, utf8Of100;
+  for (int i = 0; i < 180; ++i) utf8Of180 += L"\\xe8\\xa1\\xa8";  // 表
+  for (int i = 0; i < 100; ++i) utf8Of100 += L"\\xe8\\xa1\\xa8";
+  Load();
+  struct Case {
+    const wchar_t* codePage;
+    std::wstring tooLong, fits;
+    std::wstring listed;
+  } cases[] = {
+      {L"65001", utf8Of180, utf8Of100, std::wstring(100, L'\u8868')},
+      {L"932", std::wstring(300, L'\u8868'), std::wstring(200, L'\u8868'),
+       std::wstring(200, L'\u8868')},
+  };
+  for (const Case& c : cases) {
+    WriteConfig({{L"GrepCommand", ChildCommand()}, {L"CodePage", c.codePage}});
+    HANDLE handle = Open(L"\"" + folder + L"\" out:" + c.tooLong + L".txt:1:x\\r\\n out:" + c.fits +
+                         L".txt:3:y\\r\\n out:" + c.tooLong + L"\\\\b.txt:4:z\\n out:a.txt:2:w\\n");
+    EXPECT_EQ(List(handle).names, (Names{c.listed + L".txt:3", L"a.txt:2"})) << ToUtf8(c.codePage);
+    api().close(handle);
+  }
 }
 
 TEST_F(ListingTest, EachListingLooksAtTheFilesAfresh) {

@@ -1,5 +1,7 @@
-// The real multibyte conversion behind entry names, linked in directly.
+// The real calls behind the reader, linked in directly: the multibyte conversion of entry names,
+// and the wait over a real pipe.
 #include <clocale>
+#include <memory>
 
 #include "search/platform_win32.h"
 #include "tests/wine/fixture.h"
@@ -10,8 +12,9 @@ std::wstring Convert(const char* bytes, size_t capacity = kPathCapacity,
                      uint32_t codePage = kCp932) {
   wchar_t out[kPathCapacity + 8];
   wmemset(out, L'#', kPathCapacity + 8);
-  Win32Reader().toWide(nullptr, codePage, out, capacity, bytes);
+  bool whole = Win32Reader().toWide(nullptr, codePage, out, capacity, bytes);
   EXPECT_EQ(out[capacity], L'#') << "wrote past the field";
+  EXPECT_EQ(whole, out[0] != 0 || bytes[0] == 0) << "a cut text must be reported, and only then";
   size_t n = 0;
   while (n < capacity && out[n] != 0) ++n;
   EXPECT_LT(n, capacity) << "no terminator";
@@ -24,18 +27,22 @@ TEST(SearchPlatform, NamesAreConvertedFromCodePage932) {
   EXPECT_EQ(Convert("\x83\x5c:1"), L"\u30bd:1");  // a second byte that is a backslash
 }
 
+// A name that does not fit is not cut: a cut name would be another file's.
 TEST(SearchPlatform, LongOrInvalidNamesStayTerminatedWithinTheField) {
   setlocale(LC_ALL, "Japanese");
-  std::string longName(400, 'n');
-  EXPECT_EQ(Convert(longName.c_str()), std::wstring(259, L'n'));
+  EXPECT_EQ(Convert(std::string(259, 'n').c_str()), std::wstring(259, L'n'));
+  EXPECT_EQ(Convert(std::string(260, 'n').c_str()), L"");
   std::string longWide;
-  for (int i = 0; i < 300; ++i) longWide += "\x82\xa0";
+  for (int i = 0; i < 259; ++i) longWide += "\x82\xa0";
   EXPECT_EQ(Convert(longWide.c_str()), std::wstring(259, L'\u3042'));
+  EXPECT_EQ(Convert((longWide + "\x82\xa0").c_str()), L"");
+  EXPECT_EQ(Convert((longWide + "\xff").c_str()), L"");  // one more, and no valid one
   // Lead bytes without a valid second byte: whatever stands in, the text stays whole.
   for (const char* invalid : {"a\x81", "a\x81.txt", "a\xff\xfe\xfd", "a\x82"})
     EXPECT_EQ(Convert(invalid).substr(0, 1), L"a") << invalid;
   EXPECT_FALSE(Convert("\xff\xfe").empty());
-  EXPECT_EQ(Convert("abcdef", 4), L"abc");
+  EXPECT_EQ(Convert("abc", 4), L"abc");
+  EXPECT_EQ(Convert("abcd", 4), L"");
 }
 
 TEST(SearchPlatform, OtherCodePagesUseTheSystemsConversion) {
@@ -46,9 +53,10 @@ TEST(SearchPlatform, OtherCodePagesUseTheSystemsConversion) {
                     "b",
                     kPathCapacity, kUtf8CodePage),
             L"a\ufffd\ufffdb");
-  // A character outside the basic plane is never cut in half at the field's end.
+  // A character outside the basic plane takes two of the field's characters.
   std::string name = std::string(258, 'n') + "\xf0\x9f\x98\x80";
-  EXPECT_EQ(Convert(name.c_str(), kPathCapacity, kUtf8CodePage), std::wstring(258, L'n'));
+  EXPECT_EQ(Convert(name.c_str(), kPathCapacity, kUtf8CodePage), L"");
+  EXPECT_EQ(Convert((std::string(300, 'n')).c_str(), kPathCapacity, 1252), L"");
   name = std::string(257, 'n') + "\xf0\x9f\x98\x80";
   EXPECT_EQ(Convert(name.c_str(), kPathCapacity, kUtf8CodePage),
             std::wstring(257, L'n') + L"\U0001f600");
@@ -70,6 +78,51 @@ TEST(SearchPlatform, CodePagesAreDescribedByTheirByteStructure) {
   EXPECT_EQ(memcmp(e.leadBytes, cp932.leadBytes, sizeof(e.leadBytes)), 0);
   for (uint32_t unusable : {1200u, 65000u, 50220u, 12345u})
     EXPECT_FALSE(DescribeCodePage(unusable, e)) << unusable;
+}
+
+struct Sleeps {
+  int count = 0;
+  uint32_t milliseconds = 0;
+};
+
+// The real calls ignore their user pointer: it carries the count here.
+void CountedSleep(void* user, uint32_t milliseconds) {
+  auto* sleeps = static_cast<Sleeps*>(user);
+  ++sleeps->count;
+  sleeps->milliseconds += milliseconds;
+  Sleep(milliseconds);
+}
+
+// A search prints one file's matches, then looks through other files for a few milliseconds. Over
+// the real pipe, the reader's sleeps are counted through the seam. Each burst is more than the
+// pipe holds, so a reader asleep leaves the child waiting on a full pipe: a fixed 100 ms poll
+// sleeps through every one of the 19 gaps, 1,900 ms or more in all.
+TEST(SearchPlatform, ReaderKeepsPaceWithASearchPrintingInBursts) {
+  std::wstring folder = MakeTempDirectory();
+  std::string lines;
+  for (int file = 0; file < 20; ++file)
+    for (int line = 1; line <= 500; ++line)
+      lines += "src\\f" + std::to_string(file) + ".c:" + std::to_string(line) + ":match\r\n";
+  WriteBytes(folder + L"out.txt", lines);
+  auto context = std::make_unique<SearchContext>();
+  memset(context.get(), 0, sizeof(SearchContext));
+  context->encoding = Cp932Encoding();
+  std::wstring command = ChildCommand() + L" bursts:500:5:" + folder + L"out.txt";
+  wcscpy(context->commandLine, command.c_str());
+  ASSERT_EQ(StartSearchProcess(context->commandLine, *context, Win32Launch()), 1);
+  Sleeps sleeps;
+  ReaderPlatform reader = Win32Reader();
+  reader.user = &sleeps;
+  reader.sleep = CountedSleep;
+  int entries = 0;
+  FindRecord record;
+  ASSERT_EQ(FillOutputBuffer(*context, reader), 1);
+  while (TakeNextLine(*context, &record, reader) == 1) ++entries;
+  CloseSearchHandles(*context);
+  EXPECT_EQ(entries, 10000);
+  EXPECT_GT(sleeps.count, 0);  // the gaps were waited through
+  EXPECT_LT(sleeps.milliseconds, 950u) << sleeps.count << " sleeps";
+  RemoveTree(folder);
 }
 
 }  // namespace
