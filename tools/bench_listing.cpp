@@ -5,15 +5,22 @@
 //   sarvik-bench throughput LINES [PER_FILE]
 //                                    plugin (message output off, on) against a bare reader;
 //                                    PER_FILE consecutive lines name one file (default 1)
+//   sarvik-bench pace LINES BURST GAP_MS
+//                                    the same output written steadily, then BURST lines at a
+//                                    time GAP_MS apart: the plugin against a reader that never
+//                                    sleeps, and the reader's sleeps counted through its seam
 //   sarvik-bench memory LINES        peak private bytes while listing LINES lines
 //   sarvik-bench latency RUNS        child's first output to ApiFindFirst returning
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "search/platform_win32.h"
 #include "tools/mixed_output.h"
 #include "tools/testhost.h"
 
@@ -90,8 +97,10 @@ void WriteIni(const Workspace& w, bool messageOutput) {
 }
 
 // The limit the design allows: the same child started the same way, and the same pipe calls
-// (a peek, a 100 ms pause while it is empty, reads of at most 256 bytes), nothing else.
-long BareReader(const Workspace& w, double* seconds) {
+// (a peek, a 100 ms pause while it is empty, reads of at most 256 bytes), nothing else. With
+// `neverSleep`, only the reads, each waiting for the child: no wait could be shorter.
+long BareReader(const Workspace& w, double* seconds, const std::wstring& script,
+                bool neverSleep = false) {
   SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
   HANDLE readEnd, writeEnd, inRead, inWrite;
   CreatePipe(&readEnd, &writeEnd, &inherit, 0);
@@ -105,7 +114,7 @@ long BareReader(const Workspace& w, double* seconds) {
   startup.hStdOutput = writeEnd;
   startup.hStdError = writeEnd;
   PROCESS_INFORMATION child = {};
-  std::wstring command = w.childCommand + L"  cat:" + w.output;
+  std::wstring command = w.childCommand + L"  " + script;
   double start = Seconds();
   CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0x08000010, nullptr, nullptr,
                  &startup, &child);
@@ -116,7 +125,8 @@ long BareReader(const Workspace& w, double* seconds) {
   char buffer[257];
   for (;;) {
     DWORD available = 0;
-    if (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available == 0) {
+    if (!neverSleep && PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) &&
+        available == 0) {
       Sleep(100);
       continue;
     }
@@ -134,15 +144,16 @@ long BareReader(const Workspace& w, double* seconds) {
 // Lists the whole output through the plugin; samples private bytes every `sampleEvery` entries.
 // With `peak`, also gives the private bytes just before ApiFindFirst (`start`) and the most seen
 // while listing, sampled every `sampleEvery` entries.
-long PluginListing(const Workspace& w, bool messageOutput, double* seconds, size_t* peak = nullptr,
-                   long sampleEvery = 0, size_t* start = nullptr) {
+long PluginListing(const Workspace& w, bool messageOutput, double* seconds,
+                   const std::wstring& script, size_t* peak = nullptr, long sampleEvery = 0,
+                   size_t* start = nullptr) {
   WriteIni(w, messageOutput);
   TestHost host;
   host.Load(w.folder + L"sarvik.dll");
   if (messageOutput) host.onCall = [&host](const HostCall&) { host.calls.clear(); };
   BYTE hostRecord[kHostRecordSize] = {};
   OpenResultRecord result;
-  std::wstring argument = L"\"" + w.folder + L"\" cat:" + w.output;
+  std::wstring argument = L"\"" + w.folder + L"\" " + script;
   HANDLE handle = host.api().open(argument.c_str(), hostRecord, &result);
   FindRecord record;
   long entries = 0;
@@ -166,11 +177,11 @@ int Throughput(int lines, int perFile) {
   long bareLines = 0, offEntries = 0, onEntries = 0;
   for (int run = 0; run < 5; ++run) {
     double seconds = 0;
-    bareLines = BareReader(w, &seconds);
+    bareLines = BareReader(w, &seconds, L"cat:" + w.output);
     bare = std::min(bare, seconds);
-    offEntries = PluginListing(w, false, &seconds);
+    offEntries = PluginListing(w, false, &seconds, L"cat:" + w.output);
     off = std::min(off, seconds);
-    onEntries = PluginListing(w, true, &seconds);
+    onEntries = PluginListing(w, true, &seconds, L"cat:" + w.output);
     on = std::min(on, seconds);
   }
   std::printf("lines %d, %d consecutive lines per file, best of 5\n", lines, perFile);
@@ -184,11 +195,98 @@ int Throughput(int lines, int perFile) {
   return offEntries == lines && onEntries == lines ? 0 : 1;
 }
 
+// The reader's sleeps, told apart by whether output was already waiting when one ended: those were
+// slept while the child printed (or waited on a full pipe).
+struct Sleeps {
+  const SearchContext* context;
+  long count = 0, pending = 0;
+  double seconds = 0, pendingSeconds = 0;
+};
+
+void CountedSleep(void* user, uint32_t milliseconds) {
+  auto* s = static_cast<Sleeps*>(user);
+  double began = Seconds();
+  Sleep(milliseconds);
+  double slept = Seconds() - began;
+  ++s->count;
+  s->seconds += slept;
+  DWORD available = 0;
+  if (PeekNamedPipe(s->context->outputRead, nullptr, 0, nullptr, &available, nullptr) &&
+      available > 0) {
+    ++s->pending;
+    s->pendingSeconds += slept;
+  }
+}
+
+// The plugin's own reader, linked in, over the same child: entries, and its sleeps through the
+// seam (the real calls ignore the user pointer, so it can carry the count).
+long CountedListing(const Workspace& w, const std::wstring& script, Sleeps* sleeps) {
+  auto context = std::make_unique<SearchContext>();
+  memset(context.get(), 0, sizeof(SearchContext));
+  context->encoding = Cp932Encoding();
+  std::wstring command = w.childCommand + L"  " + script;
+  wcsncpy(context->commandLine, command.c_str(), kCommandLineCapacity);
+  if (StartSearchProcess(context->commandLine, *context, Win32Launch()) != 1) return -1;
+  sleeps->context = context.get();
+  ReaderPlatform reader = Win32Reader();
+  reader.user = sleeps;
+  reader.sleep = CountedSleep;
+  FindRecord record;
+  long entries = 0;
+  if (FillOutputBuffer(*context, reader) == 1)
+    while (TakeNextLine(*context, &record, reader) == 1) ++entries;
+  CloseSearchHandles(*context);
+  return entries;
+}
+
+// Best of three, interleaved: listing time through the plugin against a reader that never sleeps,
+// for a child that writes steadily and for one that writes in bursts; then the reader's sleeps.
+int Pace(int lines, int burst, int gap) {
+  Workspace w = Prepare(lines, 16);
+  struct Writer {
+    const char* name;
+    std::wstring script;
+  } writers[] = {
+      {"steady", L"cat:" + w.output},
+      {"bursts",
+       L"bursts:" + std::to_wstring(burst) + L":" + std::to_wstring(gap) + L":" + w.output},
+  };
+  int failed = 0;
+  for (const Writer& writer : writers) {
+    double bare = 1e9, plugin = 1e9, seconds = 0;
+    long bareLines = 0, entries = 0;
+    Sleeps fewest;
+    fewest.pendingSeconds = 1e9;
+    for (int run = 0; run < 3; ++run) {
+      bareLines = BareReader(w, &seconds, writer.script, /*neverSleep=*/true);
+      bare = std::min(bare, seconds);
+      entries = PluginListing(w, false, &seconds, writer.script);
+      plugin = std::min(plugin, seconds);
+      Sleeps sleeps;
+      if (CountedListing(w, writer.script, &sleeps) != lines) ++failed;
+      if (sleeps.pendingSeconds < fewest.pendingSeconds) fewest = sleeps;
+    }
+    if (writer.script[0] == L'b')
+      std::printf("%d lines in bursts of %d lines, %d ms apart, best of 3\n", lines, burst, gap);
+    else
+      std::printf("%d lines written steadily, best of 3\n", lines);
+    std::printf("never sleeping     %8ld lines    %7.3f s\n", bareLines, bare);
+    std::printf("plugin, echo off   %8ld entries  %7.3f s  %.2f of the time never sleeping takes\n",
+                entries, plugin, bare / plugin);
+    std::printf("reader's sleeps    %8ld, %.3f s; ended with output waiting: %ld, %.3f s\n\n",
+                fewest.count, fewest.seconds, fewest.pending, fewest.pendingSeconds);
+    if (entries != lines) ++failed;
+  }
+  Cleanup(w);
+  return failed == 0 ? 0 : 1;
+}
+
 int Memory(int lines) {
   Workspace w = Prepare(lines);
   double seconds = 0;
   size_t peak = 0, start = 0;
-  long entries = PluginListing(w, false, &seconds, &peak, lines >= 100000 ? 10000 : 100, &start);
+  long entries = PluginListing(w, false, &seconds, L"cat:" + w.output, &peak,
+                               lines >= 100000 ? 10000 : 100, &start);
   std::printf(
       "lines %7d: %7ld entries, private bytes at ApiFindFirst %zu, peak while listing %zu "
       "(+%zu)\n",
@@ -238,12 +336,15 @@ int Latency(int runs) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 3) {
-    std::printf("usage: sarvik-bench throughput LINES | memory LINES | latency RUNS\n");
+    std::printf(
+        "usage: sarvik-bench throughput LINES [PER_FILE] | pace LINES BURST GAP_MS | "
+        "memory LINES | latency RUNS\n");
     return 2;
   }
   std::wstring what = argv[1];
   int count = _wtoi(argv[2]);
   if (what == L"throughput") return Throughput(count, argc > 3 ? _wtoi(argv[3]) : 1);
+  if (what == L"pace" && argc > 4) return Pace(count, _wtoi(argv[3]), _wtoi(argv[4]));
   if (what == L"memory") return Memory(count);
   if (what == L"latency") return Latency(count);
   return 2;
