@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The main job, end to end: builds sarvik.dll and its tools, writes a sarvik.ini beside the DLL
 # that points GrepCommand at sgrep (sarvik's own findstr stand-in: Wine's findstr prints nothing),
-# lists a real search over samples/ through the plugin, and opens one entry with a template that
-# places the line number. It uses the 32-bit build (the product) where 32-bit Wine runs, and the
+# lists real searches over samples/ through the plugin (the last one with a notice among its
+# results, as grep-like tools print), and opens an entry of each. It uses the 32-bit build (the product) where 32-bit Wine runs, and the
 # 64-bit build otherwise.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -46,8 +46,10 @@ echo "== a phrase search, quoted as findstr wants it: /C:\"int main\" in *.c"
 wine_run "$build/sarvik-host.exe" list "\"$samples\" /C:\"int main\" *.c" --execute 1
 
 echo
-write_ini "MessageOutput=1" "CodePage=65001" "GrepCommand=\"$sgrep\" /N /I /P /S /UTF8"
+# Without /P, like grep-like tools, sgrep prints a notice for a binary file that matches.
+write_ini "MessageOutput=1" "CodePage=65001" "GrepCommand=\"$sgrep\" /N /I /S /UTF8"
 echo
-echo "== a tool that prints UTF-8 and absolute paths: 検索 in $samples\\*.txt"
-wine_run "$build/sarvik-host.exe" list "\"$samples\" 検索 \"$samples\\*.txt\"" --execute 1
+echo "== a tool that prints UTF-8, absolute paths and a notice among its results: 検索 or TODO in"
+echo "   every file under $samples"
+wine_run "$build/sarvik-host.exe" list "\"$samples\" \"検索 TODO\" \"$samples\\*\"" --execute 1
 wine_stop

@@ -5,7 +5,9 @@
 // Prints name:line:text (name:text without /N) for every line holding any of the words, or any
 // of the /C: phrases taken whole, as findstr does. The files are read as code page 932; the
 // output is code page 932, as from findstr on a Japanese system, or UTF-8 with /UTF8, as from most
-// of today's search tools. /S searches the patterns' subdirectories too.
+// of today's search tools. /S searches the patterns' subdirectories too. Like those tools, it
+// prints one file's matches at a time, and for a file holding a zero byte (without /P, which
+// skips it) one notice line instead of its matches.
 #include <windows.h>
 
 #include <string>
@@ -80,13 +82,19 @@ int SearchFile(const std::wstring& path, const std::vector<std::string>& words,
   if (!ReadWhole(path, content)) return 0;
   if (options.printableOnly && !IsPrintableText(content)) return 0;
   std::string name = ToCodePage(options.output, path);
+  size_t zero = content.find('\0');
   int found = 0;
   MatchLines(content, words, options.ignoreCase, [&](int number, const std::string& line) {
+    ++found;
+    if (zero != std::string::npos) return;
     std::string text = name + ":";
     if (options.numbers) text += std::to_string(number) + ":";
     out.Add(text + Printed(line, options) + "\r\n");
-    ++found;
   });
+  if (found > 0 && zero != std::string::npos)
+    out.Add(name + ": binary file matches (found \"\\0\" byte around offset " +
+            std::to_string(zero) + ")\r\n");
+  out.Flush();
   return found;
 }
 

@@ -1,4 +1,6 @@
 // Listing a search end to end: real files, the real pipe, sgrep or the scripted child.
+#include <algorithm>
+
 #include "host/texts.h"
 #include "tests/wine/fixture.h"
 
@@ -63,6 +65,28 @@ TEST_F(ListingTest, RoadOfOneSearch) {
   EXPECT_EQ(api().execute(handle, L"/main.c:42"), 1);
   EXPECT_EQ(host->Executed(), (Names{L"&EDIT \"" + source + L"\\main.c\""}));
   EXPECT_EQ(api().close(handle), 1);
+}
+
+// sgrep without /P prints, as grep-like tools do, a notice for a binary file that matches, one
+// file's matches at a time: the notice is echoed, and the matches after it are all listed.
+TEST_F(ListingTest, ToolsNoticeAmongTheResultsIsEchoedAndTheRestListed) {
+  std::wstring source = folder + L"src\\";
+  CreateDirectoryW(source.c_str(), nullptr);
+  WriteBytes(source + L"a.bin", std::string("x foo\0y\r\n", 9));
+  WriteBytes(source + L"b.txt", "foo one\r\nnone\r\nfoo two\r\n");
+  WriteBytes(source + L"c.txt", "foo\r\n");
+  Load({{L"GrepCommand", L"\"" + ProgramDirectory() + L"sgrep.exe\" /N /I"},
+        {L"MessageOutput", L"1"}});
+  SearchIn(source);
+  HANDLE handle = Open(L"\"" + source + L"\" foo a.bin *.txt");  // the binary file first
+  Names names = List(handle).names;
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (Names{L"b.txt:1", L"b.txt:3", L"c.txt:1"}));
+  Names printed = host->Printed();
+  ASSERT_EQ(printed.size(), 6u);  // the header's two lines, the notice, three matches
+  EXPECT_EQ(printed[2], L"a.bin: binary file matches (found \"\\0\" byte around offset 5)");
+  EXPECT_EQ(host->Count(L"MesOk"), 1);
+  api().close(handle);
 }
 
 TEST_F(ListingTest, TwoMatchesInOneFileShareItsSizeTimeAndAttributes) {
