@@ -110,8 +110,18 @@ bool ToWide(void*, uint32_t codePage, wchar_t* out, size_t capacity, const char*
   return whole;
 }
 
-const ReaderPlatform kReader = {nullptr,      Peek,  Read,      Close, EscapePressed,
-                                PumpMessages, Pause, Terminate, Print, ToWide};
+const ReaderPlatform kReader = {
+    .user = nullptr,
+    .peek = Peek,
+    .read = Read,
+    .closePipe = Close,
+    .escapePressed = EscapePressed,
+    .pumpMessages = PumpMessages,
+    .sleep = Pause,
+    .terminate = Terminate,
+    .print = Print,
+    .toWide = ToWide,
+};
 
 bool CreateInheritablePipe(void*, void** readEnd, void** writeEnd) {
   SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
@@ -154,8 +164,14 @@ void ReportStartFailure(void*) {
   ReportLaunchError();
 }
 
-const LaunchPlatform kLaunch = {nullptr, CreateInheritablePipe, Duplicate, Close,
-                                Start,   ReportStartFailure};
+const LaunchPlatform kLaunch = {
+    .user = nullptr,
+    .createPipe = CreateInheritablePipe,
+    .duplicate = Duplicate,
+    .close = Close,
+    .start = Start,
+    .reportStartFailure = ReportStartFailure,
+};
 
 }  // namespace
 

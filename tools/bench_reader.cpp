@@ -65,8 +65,18 @@ int main(int argc, char** argv) {
   std::string output = MixedOutput(lines);
   if (utf8) output = Cp932ToUtf8(output);
   Chunks chunks{&output};
-  ReaderPlatform platform = {&chunks, Peek,    Read,        Close,   NoEscape,
-                             Nothing, NoSleep, NoTerminate, NoPrint, Widen};
+  ReaderPlatform platform = {
+      .user = &chunks,
+      .peek = Peek,
+      .read = Read,
+      .closePipe = Close,
+      .escapePressed = NoEscape,
+      .pumpMessages = Nothing,
+      .sleep = NoSleep,
+      .terminate = NoTerminate,
+      .print = NoPrint,
+      .toWide = Widen,
+  };
   auto context = std::make_unique<SearchContext>();
   memset(context.get(), 0, sizeof(SearchContext));
   context->outputRead = &chunks;

@@ -95,6 +95,16 @@ inline bool FakeToWide(void*, uint32_t, wchar_t* out, size_t capacity, const cha
 }
 
 inline ReaderPlatform FakePlatform(FakeOutput& output) {
-  return ReaderPlatform{&output,  FakePeek,  FakeRead,      FakeClose, FakeEscape,
-                        FakePump, FakeSleep, FakeTerminate, FakePrint, FakeToWide};
+  return ReaderPlatform{
+      .user = &output,
+      .peek = FakePeek,
+      .read = FakeRead,
+      .closePipe = FakeClose,
+      .escapePressed = FakeEscape,
+      .pumpMessages = FakePump,
+      .sleep = FakeSleep,
+      .terminate = FakeTerminate,
+      .print = FakePrint,
+      .toWide = FakeToWide,
+  };
 }

@@ -88,8 +88,14 @@ struct Launch {
 std::unique_ptr<Launch> Launched(int failStep) {
   auto run = std::make_unique<Launch>();
   run->handles.failStep = failStep;
-  LaunchPlatform platform = {&run->handles, CreatePipeFake, DuplicateFake,
-                             CloseFake,     StartFake,      ReportFake};
+  LaunchPlatform platform = {
+      .user = &run->handles,
+      .createPipe = CreatePipeFake,
+      .duplicate = DuplicateFake,
+      .close = CloseFake,
+      .start = StartFake,
+      .reportStartFailure = ReportFake,
+  };
   wchar_t command[] = L"findstr /N /I /P  foo";
   run->result = StartSearchProcess(command, *run->context, platform);
   return run;
