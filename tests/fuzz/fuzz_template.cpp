@@ -1,6 +1,6 @@
 // Fuzzed open templates, base directories and entries: the expansion never writes past its field,
-// never formats with an argument it was not given, and agrees with the platform's own formatter
-// wherever the template is usable.
+// never formats with an argument it was not given, rejects exactly the templates that a model of
+// the rules rejects, and agrees with the platform's own formatter wherever the template is usable.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstring>
@@ -8,6 +8,7 @@
 #include <cwchar>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "plugin/entry.h"
 #include "common/fixed_text.h"
@@ -28,18 +29,30 @@ std::wstring Wide(const std::string& bytes) {
   return text;
 }
 
-// True when every % outside the placeholders belongs to a %% pair wholly before them.
-bool OnlyPairsBefore(const std::wstring& t, const TemplatePlan& plan) {
-  for (size_t i = 0; i < t.size(); ++i) {
-    if (i == plan.first || i == plan.second) {
-      ++i;
-      continue;
-    }
-    if (t[i] != L'%') continue;
-    if (i + 1 >= plan.first || t[i + 1] != L'%') return false;
-    ++i;
-  }
-  return true;
+// The recognition rules written afresh, not taken from the product: the last two % signs (or the
+// only one) are the placeholders, judged by the letter right after each; every other % must be
+// half of a %% pair standing wholly before them.
+TemplatePlan ModelPlan(const std::wstring& t) {
+  const TemplatePlan unusable = {TemplateShape::kUnusable, 0, 0};
+  std::vector<size_t> percents;
+  for (size_t i = 0; i < t.size(); ++i)
+    if (t[i] == L'%') percents.push_back(i);
+  if (percents.empty()) return unusable;
+  size_t second = percents.back();
+  size_t first = percents.size() > 1 ? percents[percents.size() - 2] : second;
+  auto letter = [&](size_t at) { return at + 1 < t.size() ? t[at + 1] : L'\0'; };
+  TemplatePlan plan = unusable;
+  if (first == second && letter(second) == L's') plan = {TemplateShape::kPath, first, second};
+  if (first != second && letter(first) == L'd' && letter(second) == L's')
+    plan = {TemplateShape::kLineThenPath, first, second};
+  if (first != second && letter(first) == L's' && letter(second) == L'd')
+    plan = {TemplateShape::kPathThenLine, first, second};
+  // The other % signs all stand before the placeholders; they must pair up as %%.
+  size_t others = percents.size() > 1 ? percents.size() - 2 : 0;
+  if (others % 2 != 0) return unusable;
+  for (size_t k = 0; k < others; k += 2)
+    if (percents[k + 1] != percents[k] + 1) return unusable;
+  return plan;
 }
 
 }  // namespace
@@ -63,9 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t i = kOpenCommandCapacity; i < kOpenCommandCapacity + 16; ++i)
     if (guarded[i] != L'#') abort();
 
-  TemplatePlan plan = RecognizeTemplate(openTemplate.c_str());
-  bool usable = plan.shape != TemplateShape::kUnusable && OnlyPairsBefore(openTemplate, plan);
-  if (!usable) {
+  TemplatePlan plan = ModelPlan(openTemplate);
+  if (plan.shape == TemplateShape::kUnusable) {
     if (outcome != OpenCommandOutcome::kBadTemplate) abort();
     return 0;
   }
