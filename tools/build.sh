@@ -5,6 +5,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 what=${1:-all}
+case $what in
+  all | native | fuzz | win32 | win64) ;;
+  *) echo "usage: $0 [all|native|fuzz|win32|win64]" >&2; exit 2 ;;
+esac
 want() { [ "$what" = all ] || [ "$what" = "$1" ]; }
 if want native; then
   cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null

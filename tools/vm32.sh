@@ -53,8 +53,8 @@ build_image() {
   as_root debootstrap --variant=minbase --arch=amd64 bookworm "$root" "$(mirror)" >>"$log" 2>&1 ||
     { echo "debootstrap failed" | tee -a "$log"; return 1; }
   # The share's modules are loaded by the guest's init from the image itself.
-  as_root sh -c "printf '#!/bin/sh\nexit 101\n' >'$root/usr/sbin/policy-rc.d'
-    chmod +x '$root/usr/sbin/policy-rc.d'"
+  printf '#!/bin/sh\nexit 101\n' | as_root tee "$root/usr/sbin/policy-rc.d" >/dev/null
+  as_root chmod +x "$root/usr/sbin/policy-rc.d"
   as_root mount -t proc proc "$root/proc"
   as_root mount --bind /dev "$root/dev"
   local installed=0
@@ -84,7 +84,8 @@ echo o >/proc/sysrq-trigger
 sleep 60
 INIT
   as_root chmod +x "$root/sbin/sarvik-vm-init"
-  as_root sh -c "cp '$root'/boot/vmlinuz-* '$cache/vmlinuz' && cp '$root'/boot/initrd.img-* '$cache/initrd.img'"
+  as_root cp "$root"/boot/vmlinuz-* "$cache/vmlinuz"
+  as_root cp "$root"/boot/initrd.img-* "$cache/initrd.img"
   as_root mkfs.ext4 -q -F -L sarvik-vm32 -d "$root" "$image" 4G >>"$log" 2>&1 ||
     { echo "mkfs.ext4 failed" | tee -a "$log"; return 1; }
   as_root rm -rf "$work"
@@ -123,6 +124,7 @@ case ${1:-} in
       "apparent, $(du -sh "$image" | cut -f1) on disk"
     ;;
   run)
+    [ $# -ge 2 ] || { echo "usage: $0 image | run DIR" >&2; exit 2; }
     dir=$(realpath "$2")
     [ -f "$image" ] || { echo "no image: run $0 image first" >&2; exit 125; }
     status=0

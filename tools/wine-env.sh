@@ -1,4 +1,5 @@
-# Sourced by the scripts that run Windows programs: one Wine flavour per build tree, each with its
+# Sourced by the scripts that run Windows programs (so it sets no shell options: each script's own
+# `set -euo pipefail` holds): one Wine flavour per build tree, each with its
 # own loader called explicitly (/usr/bin/wine prefers the 32-bit loader whenever it is installed,
 # even where it cannot start) and its own prefix inside the tree.
 
@@ -11,9 +12,14 @@ wine_loader() {
 }
 
 # Succeeds when the flavour's loader starts on this machine (it does not where the kernel refuses
-# 32-bit programs); otherwise prints why.
+# 32-bit programs); otherwise prints why. SARVIK_64_ONLY=1 makes a machine that runs 32-bit Wine
+# behave as one that runs 64-bit code only (the 32-bit suites then run emulated), to try that path.
 wine_can_start() {
   local loader out
+  if [ "$1" = win32 ] && [ "${SARVIK_64_ONLY:-0}" = 1 ]; then
+    echo "SARVIK_64_ONLY=1: treated as a machine that runs 64-bit code only"
+    return 1
+  fi
   loader=$(wine_loader "$1")
   if [ ! -x "$loader" ]; then
     echo "$loader is not installed"

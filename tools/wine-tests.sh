@@ -7,7 +7,12 @@
 # suites run in an emulated VM (tools/vm32.sh): `up` runs them all in one boot and `suite` reports
 # each one's result. What `up` found is kept in BUILD/wine-state: "native", "vm" or "none", then
 # a line saying how (or why not).
-set -uo pipefail
+set -euo pipefail
+usage() {
+  echo "usage: $0 up|suite|down BUILD FLAVOUR [SUITE]" >&2
+  exit 2
+}
+[ $# -ge 3 ] || usage
 tools=$(cd "$(dirname "$0")" && pwd)
 . "$tools/wine-env.sh"
 verb=$1 build=$2 flavour=$3
@@ -25,6 +30,8 @@ prepare_vm_job() {
     # Wine maps programs from the 9p share as zero pages: run a copy on the guest's own disk.
     echo 'cp -r /share/bin /tmp/bin || exit 1'
     echo 'wineserver -p; wine wineboot >/dev/null 2>&1 </dev/null'
+    # Emulated, the soak loops run short: they prove the same, in minutes instead of twenty.
+    echo 'export SARVIK_SOAK=short'
     while read -r suite; do
       [ -n "$suite" ] || continue
       echo "started=\$(date +%s)"
@@ -45,12 +52,13 @@ run_in_vm() {
   fi
   prepare_vm_job
   started=$(date +%s)
-  "$tools/vm32.sh" run "$vm" >/dev/null 2>&1
+  # The job's status is each suite's; whether it ran at all is what counts here.
+  "$tools/vm32.sh" run "$vm" >/dev/null 2>&1 || true
   if [ ! -f "$vm/job.started" ]; then
     printf 'none\n%s\n' "$1; the emulated VM did not boot" >"$state"
     return
   fi
-  printf 'vm\n%s\n' "emulated: in a VM under qemu, every suite, $(($(date +%s) - started)) s" >"$state"
+  printf 'vm\n%s\n' "emulated: in a VM under qemu, every suite, soak loops short, $(($(date +%s) - started)) s" >"$state"
 }
 
 case $verb in
@@ -58,7 +66,7 @@ case $verb in
     rm -rf "$state" "$vm" "$build/vm-image.log"
     if why=$(wine_can_start "$flavour"); then
       if wine_start; then
-        printf 'native\n%s\n' "natively, under $WINELOADER" >"$state"
+        printf 'native\n%s\n' "natively, under $WINELOADER, soak loops in full" >"$state"
       else
         printf 'none\n%s\n' "$WINELOADER started but could not make a prefix" >"$state"
       fi
@@ -70,16 +78,17 @@ case $verb in
     exit 0
     ;;
   suite)
+    [ $# -ge 4 ] || usage
     suite=$4
-    mode=$(sed -n 1p "$state" 2>/dev/null)
-    how=$(sed -n 2p "$state" 2>/dev/null)
+    mode=$(sed -n 1p "$state" 2>/dev/null || true)
+    how=$(sed -n 2p "$state" 2>/dev/null || true)
     case $mode in
       native) exec "$WINELOADER" "$build/wine_tests.exe" --gtest_filter="$suite.*" ;;
       vm)
         if [ ! -f "$vm/results/$suite.status" ]; then
           echo "the VM did not finish this suite; its console ended:"
-          tail -n 20 "$vm/console.log"
-          cat "$vm/results/$suite.log" 2>/dev/null
+          tail -n 20 "$vm/console.log" || true
+          cat "$vm/results/$suite.log" 2>/dev/null || true
           exit 1
         fi
         cat "$vm/results/$suite.log"
@@ -96,8 +105,5 @@ case $verb in
   down)
     wine_stop
     ;;
-  *)
-    echo "usage: $0 up|suite|down BUILD FLAVOUR [SUITE]" >&2
-    exit 2
-    ;;
+  *) usage ;;
 esac
