@@ -51,10 +51,11 @@ TEST(EntryTemplate, UsableShapesExpandInTheTemplatesOrder) {
 }
 
 TEST(EntryTemplate, UnusableShapesAreRejected) {
-  const wchar_t* unusable[] = {L"&EDIT %5d %s", L"&EDIT %d %ls", L"&EDIT %S",   L"%s%s",
-                               L"%d%d",         L"&EDIT %d",     L"&EDIT %s %", L"",
-                               L"&EDIT",        L"&EDIT %% %s",  L"%s %%",      L"%x %d %s",
-                               L"a%%d %s",      L"%d %s %",      L"%D %s"};
+  const wchar_t* unusable[] = {L"&EDIT %5d %s", L"&EDIT %d %ls",  L"&EDIT %S",   L"%s%s",
+                               L"%d%d",         L"&EDIT %d",      L"&EDIT %s %", L"",
+                               L"&EDIT",        L"&EDIT %% %s",   L"%s %%",      L"%x %d %s",
+                               L"a%%d %s",      L"%d %s %",       L"%D %s",      L"&EDIT %s%s",
+                               L"&EDIT %d%d",   L"&EDIT %x %d %s"};
   for (const wchar_t* t : unusable) {
     Built b = Build(t);
     EXPECT_EQ(b.outcome, OpenCommandOutcome::kBadTemplate) << t;
@@ -99,6 +100,35 @@ TEST(EntryCommand, BadEntriesFailCleanly) {
   EXPECT_EQ(Build(L"%s", L"").outcome, OpenCommandOutcome::kBadEntry);
   std::wstring huge = L"/" + std::wstring(260, L'n');
   EXPECT_EQ(Build(L"%s", huge.c_str()).outcome, OpenCommandOutcome::kBadEntry);
+}
+
+// Only an ASCII letter before the colon and a separator after it make a drive: the characters
+// right beside A, Z, a and z in the code table, a digit and a non-ASCII letter do not.
+TEST(EntryRealPath, OnlyALetterColonAndSeparatorMakeADrive) {
+  struct Row {
+    const wchar_t* name;
+    const wchar_t* path;    // what FormRealPath gives below C:\w
+    const wchar_t* opened;  // what the default template opens for "/" + name
+  } rows[] = {
+      {L"A:\\x.c:1", L"A:\\x.c", L"&EDIT \"A:\\x.c\""},
+      {L"Z:/x.c:1", L"Z:/x.c", L"&EDIT \"Z:/x.c\""},
+      {L"a:\\x.c:1", L"a:\\x.c", L"&EDIT \"a:\\x.c\""},
+      {L"z:/x.c:1", L"z:/x.c", L"&EDIT \"z:/x.c\""},
+      {L"@:\\x.c:1", L"C:\\w\\@", L"&EDIT \"C:\\w\\@:\\x.c\""},
+      {L"[:\\x.c:1", L"C:\\w\\[", L"&EDIT \"C:\\w\\[:\\x.c\""},
+      {L"`:\\x.c:1", L"C:\\w\\`", L"&EDIT \"C:\\w\\`:\\x.c\""},
+      {L"{:\\x.c:1", L"C:\\w\\{", L"&EDIT \"C:\\w\\{:\\x.c\""},
+      {L"1:\\x.c:1", L"C:\\w\\1", L"&EDIT \"C:\\w\\1:\\x.c\""},
+      {L"\u00c4:\\x.c:1", L"C:\\w\\\u00c4", L"&EDIT \"C:\\w\\\u00c4:\\x.c\""},
+      {L"C:x.c:1", L"C:\\w\\C", L"&EDIT \"C:\\w\\C:x.c\""},
+  };
+  for (const Row& row : rows) {
+    wchar_t path[kPathCapacity];
+    ASSERT_TRUE(FormRealPath(L"C:\\w", row.name, path, kPathCapacity));
+    EXPECT_STREQ(path, row.path) << row.name;
+    std::wstring entryPath = L"/" + std::wstring(row.name);
+    EXPECT_EQ(Build(L"&EDIT %s", entryPath.c_str(), L"C:\\w").command, row.opened) << row.name;
+  }
 }
 
 TEST(EntryRealPath, BaseBackslashAndNameUpToItsFirstColon) {

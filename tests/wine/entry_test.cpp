@@ -42,9 +42,9 @@ TEST_F(EntryTest, UsableTemplatesExpandForTheEntry) {
 TEST_F(EntryTest, UnusableTemplatesPrintTheTwoLinesAndRunNothing) {
   handle = OpenWork();
   WriteConfig({{L"MessageOutput", L"0"}});
-  const wchar_t* unusable[] = {L"&EDIT %5d %s", L"&EDIT %d %ls",  L"&EDIT %S",   L"&EDIT %s%s",
-                               L"&EDIT %d%d",   L"&EDIT %d",      L"&EDIT %s %", L"",
-                               L"&EDIT %% %s",  L"&EDIT %x %d %s"};
+  // Which templates are unusable is pinned natively; these prove the message and the INI's
+  // wiring, an empty value included.
+  const wchar_t* unusable[] = {L"&EDIT %5d %s", L"&EDIT %S", L""};
   for (const wchar_t* t : unusable) {
     host->calls.clear();
     EXPECT_EQ(ExecuteWith(t), 0) << ToUtf8(t);

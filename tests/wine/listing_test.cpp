@@ -241,6 +241,26 @@ TEST_F(ListingTest, NameLongerThanTheBufferIsPassedOverInEitherCodePage) {
   }
 }
 
+// One file's matches in a row share one look at its facts, the dearest call of a listing: the
+// second entry shows what the first found even after the file changed between the two calls. A
+// match of another file in between makes the next one look again.
+TEST_F(ListingTest, OneFilesMatchesInARowShareOneLookAtItsFacts) {
+  WriteBytes(folder + L"a.txt", "1");
+  HANDLE handle = OpenChild(L"out:a.txt:1:x\\na.txt:2:x\\nb.txt:3:x\\na.txt:4:x\\n");
+  FindRecord record;
+  ASSERT_EQ(api().findFirst(handle, nullptr, &record), 1);
+  EXPECT_EQ(record.sizeLow, 1u);
+  WriteBytes(folder + L"a.txt", "55555");
+  ASSERT_EQ(api().findNext(handle, &record), 1);
+  EXPECT_STREQ(record.name, L"a.txt:2");
+  EXPECT_EQ(record.sizeLow, 1u);  // not asked again
+  ASSERT_EQ(api().findNext(handle, &record), 1);
+  ASSERT_EQ(api().findNext(handle, &record), 1);
+  EXPECT_STREQ(record.name, L"a.txt:4");
+  EXPECT_EQ(record.sizeLow, 5u);
+  api().close(handle);
+}
+
 TEST_F(ListingTest, EachListingLooksAtTheFilesAfresh) {
   WriteBytes(folder + L"a.txt", "1");
   WriteBytes(folder + L"b.txt", "22");
