@@ -10,6 +10,7 @@ status=0
 (cd build/native && ctest --output-on-failure) || status=1
 (cd build/fuzz && ctest --output-on-failure -j2) || status=1
 proven=()
+ran_any=0
 for tree in win32:32-bit win64:64-bit; do
   label=${tree#*:} tree=${tree%%:*}
   ran=0
@@ -20,13 +21,20 @@ for tree in win32:32-bit win64:64-bit; do
   case $mode in
     none) echo "$tree: Wine suites skipped: $how" ;;
     "") echo "$tree: Wine was never set up" ;;
-    *) if [ "$ran" -eq 0 ]; then proven+=("$label ($how)"); else echo "$tree: tests failed"; fi ;;
+    *)
+      ran_any=1
+      if [ "$ran" -eq 0 ]; then proven+=("$label ($how)"); else echo "$tree: tests failed"; fi
+      ;;
   esac
 done
 if [ ${#proven[@]} -eq 0 ]; then
-  echo "Proven under Wine: nothing. Neither build ran under Wine here: 64-bit Wine needs wine64; the"
-  echo "32-bit build needs wine32 on a machine that runs 32-bit programs, or qemu-system-x86 and"
-  echo "debootstrap to emulate one (tools/install-deps.sh installs them)."
+  if [ "$ran_any" -eq 1 ]; then
+    echo "Proven under Wine: nothing, since tests failed (above)."
+  else
+    echo "Proven under Wine: nothing. Neither build ran under Wine here: 64-bit Wine needs wine64; the"
+    echo "32-bit build needs wine32 on a machine that runs 32-bit programs, or qemu-system-x86 and"
+    echo "debootstrap to emulate one (tools/install-deps.sh installs them)."
+  fi
   exit 1
 fi
 (IFS=','; echo "Proven under Wine:${proven[*]/#/ }")
