@@ -36,22 +36,22 @@ set_source_files_properties(plugin/version.rc PROPERTIES
 target_include_directories(sarvik PRIVATE ${CMAKE_SOURCE_DIR}/plugin)
 
 # The host side: plays the file manager for the command-line host and the tests.
-add_library(testhost STATIC tools/testhost.cpp)
+add_library(testhost STATIC testkit/testhost.cpp)
 target_include_directories(testhost PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_options(testhost PRIVATE ${WARNINGS})
 target_link_libraries(testhost PUBLIC ole32 oleaut32 uuid version)
 
-add_executable(sarvik-host tools/sarvik_host.cpp)
+add_executable(sarvik-host programs/sarvik_host.cpp)
 target_compile_options(sarvik-host PRIVATE ${WARNINGS} -municode)
 target_link_options(sarvik-host PRIVATE -municode)
 target_link_libraries(sarvik-host PRIVATE testhost)
 
-add_executable(sgrep tools/sgrep.cpp)
+add_executable(sgrep programs/sgrep.cpp)
 target_compile_options(sgrep PRIVATE ${WARNINGS} -municode)
 target_link_options(sgrep PRIVATE -municode)
 target_link_libraries(sgrep PRIVATE sgrep_core)
 
-add_executable(sarvik-child tests/wine/child.cpp)
+add_executable(sarvik-child testkit/child.cpp)
 target_compile_options(sarvik-child PRIVATE ${WARNINGS} -municode)
 target_link_options(sarvik-child PRIVATE -municode)
 
@@ -115,7 +115,7 @@ add_test(NAME dll_shape COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/dll_s
   $<TARGET_FILE:sarvik> ${CMAKE_SYSTEM_PROCESSOR})
 
 # Benchmarks (not tests): tools/bench.sh runs them.
-add_executable(sarvik-bench tools/bench_listing.cpp)
+add_executable(sarvik-bench bench/bench_listing.cpp)
 target_compile_options(sarvik-bench PRIVATE ${WARNINGS} -municode)
 target_link_options(sarvik-bench PRIVATE -municode)
 # The reader itself is linked in too, so its sleeps can be counted through its seam.

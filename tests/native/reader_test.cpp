@@ -10,7 +10,7 @@
 #include "host/texts.h"
 #include "tests/native/fake_platform.h"
 #include "tests/native/reader_model.h"
-#include "tools/recode.h"
+#include "testkit/recode.h"
 
 namespace {
 

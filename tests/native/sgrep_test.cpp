@@ -1,4 +1,4 @@
-#include "tools/sgrep_match.h"
+#include "programs/sgrep_match.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "tools/testhost.h"
+#include "testkit/testhost.h"
 
 std::wstring ChildCommand();  // the scripted child, quoted, ready for GrepCommand
 std::wstring SgrepCommand();  // sgrep /N /I /P, quoted

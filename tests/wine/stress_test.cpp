@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "tests/wine/fixture.h"
-#include "tools/mixed_output.h"
+#include "testkit/mixed_output.h"
 
 namespace {
 

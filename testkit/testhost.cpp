@@ -1,4 +1,4 @@
-#include "tools/testhost.h"
+#include "testkit/testhost.h"
 
 #include <atomic>
 

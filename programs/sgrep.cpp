@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/sgrep_match.h"
+#include "programs/sgrep_match.h"
 
 namespace {
 

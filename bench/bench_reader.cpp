@@ -10,8 +10,8 @@
 #include <string>
 
 #include "search/reader.h"
-#include "tools/mixed_output.h"
-#include "tools/recode.h"
+#include "testkit/mixed_output.h"
+#include "testkit/recode.h"
 
 namespace {
 

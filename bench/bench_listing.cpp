@@ -21,8 +21,8 @@
 #include <vector>
 
 #include "search/platform_win32.h"
-#include "tools/mixed_output.h"
-#include "tools/testhost.h"
+#include "testkit/mixed_output.h"
+#include "testkit/testhost.h"
 
 namespace {
 

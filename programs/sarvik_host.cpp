@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/testhost.h"
+#include "testkit/testhost.h"
 
 namespace {
 
