@@ -9,6 +9,7 @@ add_subdirectory(${GTEST_SOURCE_DIR} googletest EXCLUDE_FROM_ALL)
 add_executable(native_tests
   tests/native/config_test.cpp
   tests/native/entry_test.cpp
+  tests/native/file_line_test.cpp
   tests/native/host_text_test.cpp
   tests/native/launch_test.cpp
   tests/native/open_test.cpp

@@ -4,7 +4,7 @@
 #include <cwchar>
 
 #include "common/fixed_text.h"
-#include "common/path.h"
+#include "common/file_line.h"
 
 namespace {
 
@@ -43,8 +43,7 @@ void PutRealPath(FieldWriter& w, const wchar_t* baseDirectory, const wchar_t* fi
 bool FormRealPath(const wchar_t* baseDirectory, const wchar_t* name, wchar_t* path,
                   size_t capacity) {
   FieldWriter w = StartField(path, capacity);
-  size_t drive = DriveColonEnd(name);
-  PutRealPath(w, baseDirectory, name, drive + wcscspn(name + drive, L":"));
+  PutRealPath(w, baseDirectory, name, FirstColon(name, wcslen(name)));
   if (w.overflow) path[0] = 0;
   return !w.overflow;
 }
@@ -82,8 +81,7 @@ OpenCommandOutcome BuildOpenCommand(const SearchContext& context, const wchar_t*
   const wchar_t* entry = entryPath + 1;
   size_t entryLength = wcslen(entry);
   if (entryLength >= kPathCapacity) return OpenCommandOutcome::kBadEntry;
-  const wchar_t* lastColon = wcsrchr(entry + DriveColonEnd(entry), L':');
-  size_t colon = lastColon != nullptr ? static_cast<size_t>(lastColon - entry) : entryLength;
+  size_t colon = LastColon(entry, entryLength);
   int32_t line = colon < entryLength ? LineNumberOf(entry + colon + 1) : 0;
 
   wchar_t quoted[kPathCapacity];

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "common/path.h"
+#include "common/file_line.h"
 #include "host/texts.h"
 
 namespace {
@@ -82,18 +82,14 @@ int DropRestOfLine(SearchContext& c, const ReaderPlatform& p, size_t& length, si
   }
 }
 
-// Writes the line's EntryName (up to its second colon; an absolute path's drive colon, "C:\",
-// is no separator) into the record. False when the line names no entry: it has no two colons,
-// or the name does not fit the field and would name another file if cut.
+// Writes the line's EntryName (up to its second colon) into the record. False when the line
+// names no entry: it has no two colons, or the name does not fit the field and would name another
+// file if cut.
 bool NameEntry(const SearchContext& c, char* line, size_t length, FindRecord* record,
                const ReaderPlatform& p) {
-  size_t drive = length >= 3 ? DriveColonEnd(line) : 0;
-  char* first = static_cast<char*>(memchr(line + drive, ':', length - drive));
-  if (first == nullptr) return false;
-  char* second =
-      static_cast<char*>(memchr(first + 1, ':', length - static_cast<size_t>(first + 1 - line)));
-  if (second == nullptr) return false;
-  *second = 0;
+  size_t second = SecondColon(line, length, FirstColon(line, length));
+  if (second == length) return false;
+  line[second] = 0;
   return p.toWide(p.user, c.encoding.codePage, record->name, kPathCapacity, line);
 }
 
