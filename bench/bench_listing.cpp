@@ -23,6 +23,7 @@
 #include "search/platform_win32.h"
 #include "testkit/mixed_output.h"
 #include "testkit/testhost.h"
+#include "testkit/unique_handle.h"
 
 namespace {
 
@@ -39,20 +40,20 @@ struct Workspace {
   std::wstring childCommand;
 };
 
+void WriteWholeFile(const std::wstring& path, const void* data, size_t size) {
+  UniqueHandle file(
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  DWORD written = 0;
+  WriteFile(file.get(), data, static_cast<DWORD>(size), &written, nullptr);
+}
+
 // The files the output names exist, as they would after a real search.
 void CreateNamedFiles(const std::wstring& folder) {
   CreateDirectoryW((folder + L"src").c_str(), nullptr);
-  for (int i = 0; i < 97; ++i) {
-    HANDLE file = CreateFileW((folder + L"src\\file" + std::to_wstring(i) + L".c").c_str(),
-                              GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    CloseHandle(file);
-  }
-  for (int i = 0; i < 13; ++i) {
-    HANDLE file =
-        CreateFileW((folder + L"\u30c7\u30fc\u30bf" + std::to_wstring(i) + L".txt").c_str(),
-                    GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    CloseHandle(file);
-  }
+  for (int i = 0; i < 97; ++i)
+    WriteWholeFile(folder + L"src\\file" + std::to_wstring(i) + L".c", "", 0);
+  for (int i = 0; i < 13; ++i)
+    WriteWholeFile(folder + L"\u30c7\u30fc\u30bf" + std::to_wstring(i) + L".txt", "", 0);
 }
 
 Workspace Prepare(int lines, int perFile = 1) {
@@ -66,10 +67,7 @@ Workspace Prepare(int lines, int perFile = 1) {
   w.output = w.folder + L"output.txt";
   CreateNamedFiles(w.folder);
   std::string bytes = MixedOutput(lines, nullptr, perFile);
-  HANDLE file = CreateFileW(w.output.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD written = 0;
-  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
+  WriteWholeFile(w.output, bytes.data(), bytes.size());
   w.childCommand = L"\"" + ProgramDirectory() + L"sarvik-child.exe" + L"\"";
   return w;
 }
@@ -89,11 +87,7 @@ void Cleanup(const Workspace& w) {
 void WriteIni(const Workspace& w, bool messageOutput) {
   std::wstring text = L"\xfeff[Config]\r\nGrepCommand=" + w.childCommand + L"\r\nMessageOutput=" +
                       (messageOutput ? L"1" : L"0") + L"\r\n";
-  HANDLE file = CreateFileW((w.folder + L"sarvik.ini").c_str(), GENERIC_WRITE, 0, nullptr,
-                            CREATE_ALWAYS, 0, nullptr);
-  DWORD written = 0;
-  WriteFile(file, text.data(), static_cast<DWORD>(text.size() * 2), &written, nullptr);
-  CloseHandle(file);
+  WriteWholeFile(w.folder + L"sarvik.ini", text.data(), text.size() * sizeof(wchar_t));
 }
 
 // The limit the design allows: the same child started the same way, and the same pipe calls
@@ -102,42 +96,40 @@ void WriteIni(const Workspace& w, bool messageOutput) {
 long BareReader(const Workspace& w, double* seconds, const std::wstring& script,
                 bool neverSleep = false) {
   SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-  HANDLE readEnd, writeEnd, inRead, inWrite;
-  CreatePipe(&readEnd, &writeEnd, &inherit, 0);
-  CreatePipe(&inRead, &inWrite, &inherit, 0);
-  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-  SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
+  UniqueHandle readEnd, writeEnd, inRead, inWrite;
+  CreatePipe(readEnd.put(), writeEnd.put(), &inherit, 0);
+  CreatePipe(inRead.put(), inWrite.put(), &inherit, 0);
+  SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
+  SetHandleInformation(inWrite.get(), HANDLE_FLAG_INHERIT, 0);
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
-  startup.hStdInput = inRead;
-  startup.hStdOutput = writeEnd;
-  startup.hStdError = writeEnd;
+  startup.hStdInput = inRead.get();
+  startup.hStdOutput = writeEnd.get();
+  startup.hStdError = writeEnd.get();
   PROCESS_INFORMATION child = {};
   std::wstring command = w.childCommand + L"  " + script;
   double start = Seconds();
   CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0x08000010, nullptr, nullptr,
                  &startup, &child);
+  UniqueHandle process(child.hProcess);
   CloseHandle(child.hThread);
-  CloseHandle(writeEnd);
-  CloseHandle(inRead);
+  writeEnd.reset();  // so that the pipe breaks when the child ends
+  inRead.reset();
   long lines = 0;
   char buffer[257];
   for (;;) {
     DWORD available = 0;
-    if (!neverSleep && PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) &&
+    if (!neverSleep && PeekNamedPipe(readEnd.get(), nullptr, 0, nullptr, &available, nullptr) &&
         available == 0) {
       Sleep(100);
       continue;
     }
     DWORD got = 0;
-    if (!ReadFile(readEnd, buffer, 256, &got, nullptr)) break;
+    if (!ReadFile(readEnd.get(), buffer, 256, &got, nullptr)) break;
     lines += std::count(buffer, buffer + got, '\n');
   }
   *seconds = Seconds() - start;
-  CloseHandle(readEnd);
-  CloseHandle(inWrite);
-  CloseHandle(child.hProcess);
   return lines;
 }
 

@@ -53,6 +53,7 @@ target_link_libraries(sgrep PRIVATE sgrep_core)
 
 add_executable(sarvik-child testkit/child.cpp)
 target_compile_options(sarvik-child PRIVATE ${WARNINGS} -municode)
+target_include_directories(sarvik-child PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_options(sarvik-child PRIVATE -municode)
 
 set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
@@ -67,7 +68,8 @@ set(WINE_TEST_SOURCES
   tests/wine/open_test.cpp
   tests/wine/platform_test.cpp
   tests/wine/search_test.cpp
-  tests/wine/stress_test.cpp)
+  tests/wine/stress_test.cpp
+  tests/wine/unique_handle_test.cpp)
 add_executable(wine_tests tests/wine/fixture.cpp ${WINE_TEST_SOURCES})
 target_compile_options(wine_tests PRIVATE ${WARNINGS})
 # The bridge and config code are linked in directly where no export reaches them.

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "programs/sgrep_match.h"
+#include "testkit/unique_handle.h"
 
 namespace {
 
@@ -65,14 +66,14 @@ class Output {
 };
 
 bool ReadWhole(const std::wstring& path, std::string& content) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
   content.clear();
   char chunk[65536];
   DWORD got = 0;
-  while (ReadFile(file, chunk, sizeof(chunk), &got, nullptr) && got > 0) content.append(chunk, got);
-  CloseHandle(file);
+  while (ReadFile(file.get(), chunk, sizeof(chunk), &got, nullptr) && got > 0)
+    content.append(chunk, got);
   return true;
 }
 
@@ -103,26 +104,26 @@ int SearchPattern(const std::wstring& directory, const std::wstring& pattern,
                   const std::vector<std::string>& words, const Options& options, Output& out) {
   int found = 0;
   WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((directory + pattern).c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
+  UniqueFind find(FindFirstFileW((directory + pattern).c_str(), &data));
+  if (find) {
     std::vector<std::wstring> names;
     do {
       if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.push_back(data.cFileName);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
+    } while (FindNextFileW(find.get(), &data));
+    find.reset();
     for (const std::wstring& name : names)
       found += SearchFile(directory + name, words, options, out);
   }
   if (!options.subdirectories) return found;
-  find = FindFirstFileW((directory + L"*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return found;
+  find.reset(FindFirstFileW((directory + L"*").c_str(), &data));
+  if (!find) return found;
   std::vector<std::wstring> subdirectories;
   do {
     std::wstring name = data.cFileName;
     if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && name != L"." && name != L"..")
       subdirectories.push_back(name);
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
+  } while (FindNextFileW(find.get(), &data));
+  find.reset();
   for (const std::wstring& name : subdirectories)
     found += SearchPattern(directory + name + L"\\", pattern, words, options, out);
   return found;

@@ -18,6 +18,8 @@
 
 #include <string>
 
+#include "testkit/unique_handle.h"
+
 namespace {
 
 int HexValue(wchar_t c) {
@@ -70,13 +72,13 @@ void Write(HANDLE to, const std::string& bytes) {
 
 std::string ReadWholeFile(const wchar_t* path) {
   std::string text;
-  HANDLE file =
-      CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) ExitProcess(4);
+  UniqueHandle file(
+      CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) ExitProcess(4);
   char chunk[4096];
   DWORD got = 0;
-  while (ReadFile(file, chunk, sizeof(chunk), &got, nullptr) && got > 0) text.append(chunk, got);
-  CloseHandle(file);
+  while (ReadFile(file.get(), chunk, sizeof(chunk), &got, nullptr) && got > 0)
+    text.append(chunk, got);
   return text;
 }
 
@@ -114,14 +116,8 @@ int wmain(int argc, wchar_t** argv) {
       for (long left = count; left > 0; left -= 65536)
         Write(out, std::string(static_cast<size_t>(left < 65536 ? left : 65536), value));
     } else if (step.rfind(L"cat:", 0) == 0) {
-      HANDLE file = CreateFileW(step.c_str() + 4, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
-      if (file == INVALID_HANDLE_VALUE) return 4;
-      char chunk[4096];
-      DWORD got = 0;
-      while (ReadFile(file, chunk, sizeof(chunk), &got, nullptr) && got > 0)
-        Write(out, std::string(chunk, got));
-      CloseHandle(file);
+      std::string text = ReadWholeFile(step.c_str() + 4);
+      for (size_t at = 0; at < text.size(); at += 4096) Write(out, text.substr(at, 4096));
     } else if (step.rfind(L"bursts:", 0) == 0) {
       wchar_t* end = nullptr;
       long lines = wcstol(step.c_str() + 7, &end, 10);

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "testkit/unique_handle.h"
+
 std::wstring ChildCommand() {
   return L"\"" + ProgramDirectory() + L"sarvik-child.exe\"";
 }
@@ -23,8 +25,8 @@ std::wstring MakeTempDirectory() {
 
 void RemoveTree(const std::wstring& directory) {
   WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((directory + L"*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
+  UniqueFind find(FindFirstFileW((directory + L"*").c_str(), &data));
+  if (find) {
     do {
       std::wstring name = data.cFileName;
       if (name == L"." || name == L"..") continue;
@@ -35,19 +37,18 @@ void RemoveTree(const std::wstring& directory) {
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(path.c_str());
       }
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
+    } while (FindNextFileW(find.get(), &data));
+    find.reset();
   }
   RemoveDirectoryW(directory.c_str());
 }
 
 void WriteBytes(const std::wstring& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE) << "cannot write " << ToUtf8(path);
+  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(file) << "cannot write " << ToUtf8(path);
   DWORD written = 0;
-  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
+  WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 void WriteIni(const std::wstring& path, const std::wstring& content) {
