@@ -31,6 +31,8 @@ add_library(sarvik SHARED
 set_target_properties(sarvik PROPERTIES PREFIX "" OUTPUT_NAME sarvik)
 target_compile_options(sarvik PRIVATE ${WARNINGS} -fno-exceptions -fno-rtti)
 target_link_libraries(sarvik PRIVATE sarvik_core ole32 oleaut32 user32 uuid)
+# The same sources give the same bytes: no link time in the PE header.
+target_link_options(sarvik PRIVATE -Wl,--no-insert-timestamp)
 set_source_files_properties(plugin/version.rc PROPERTIES
   OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/plugin/sarvik.manifest)
 target_include_directories(sarvik PRIVATE ${CMAKE_SOURCE_DIR}/plugin)
