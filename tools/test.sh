@@ -27,6 +27,8 @@ for tree in win32:32-bit win64:64-bit; do
       ;;
   esac
 done
+# The release archive, made twice and checked as a user unpacks it.
+tests/release_test.sh || status=1
 if [ ${#proven[@]} -eq 0 ]; then
   if [ "$ran_any" -eq 1 ]; then
     echo "Proven under Wine: nothing, since tests failed (above)."
