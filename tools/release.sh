@@ -3,13 +3,13 @@
 # around in the work tree), a sarvik.ini holding every key at its default, the user's text, and
 # SHA256SUMS of them, in OUTPUT/sarvik-VERSION.zip (OUTPUT: dist/). The same commit gives the same
 # bytes wherever and whenever it is built: the PE files carry no link time and no build path, and
-# the archive's entries come in a fixed order with the commit's time.
+# the archive's entries come in a fixed order with the commit's time (or SOURCE_DATE_EPOCH).
 set -euo pipefail
 [ $# -le 1 ] || { echo "usage: $0 [OUTPUT]" >&2; exit 2; }
 cd "$(dirname "$0")/.."
 out=$(realpath -m "${1:-dist}")
 tools/install-deps.sh >/dev/null
-stamp=$(git log -1 --format=%ct HEAD)
+stamp=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct HEAD)}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/src" "$work/package/x86" "$work/package/x64" "$out"
