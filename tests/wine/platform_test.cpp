@@ -80,23 +80,33 @@ TEST(SearchPlatform, CodePagesAreDescribedByTheirByteStructure) {
     EXPECT_FALSE(DescribeCodePage(unusable, e)) << unusable;
 }
 
+// The reader's sleeps, and those after which output was already waiting: slept while the child
+// printed, or while it waited on a full pipe.
 struct Sleeps {
-  int count = 0;
-  uint32_t milliseconds = 0;
+  const SearchContext* context = nullptr;
+  int count = 0, pending = 0;
+  uint32_t pendingMilliseconds = 0;
 };
 
 // The real calls ignore their user pointer: it carries the count here.
 void CountedSleep(void* user, uint32_t milliseconds) {
   auto* sleeps = static_cast<Sleeps*>(user);
-  ++sleeps->count;
-  sleeps->milliseconds += milliseconds;
   Sleep(milliseconds);
+  ++sleeps->count;
+  DWORD available = 0;
+  if (PeekNamedPipe(sleeps->context->outputRead, nullptr, 0, nullptr, &available, nullptr) &&
+      available > 0) {
+    ++sleeps->pending;
+    sleeps->pendingMilliseconds += milliseconds;
+  }
 }
 
-// A search prints one file's matches, then looks through other files for a few milliseconds. Over
-// the real pipe, the reader's sleeps are counted through the seam. Each burst is more than the
-// pipe holds, so a reader asleep leaves the child waiting on a full pipe: a fixed 100 ms poll
-// sleeps 100 ms in nearly every one of the 19 gaps, 1,800 ms or more in all.
+// A search prints one file's matches, then looks through other files for a while. Over the real
+// pipe, the reader's sleeps are counted through the seam. Each burst is more than the pipe holds,
+// so a reader asleep leaves the child waiting on a full pipe. A fixed 100 ms poll sleeps 100 ms
+// into every gap it meets; waits that start short after output end soon after the gap does. Their
+// number depends on how fast the reader drains the pipe (and where the system is emulated the
+// child now and then stalls), so the test weighs each sleep that output cut short.
 TEST(SearchPlatform, ReaderKeepsPaceWithASearchPrintingInBursts) {
   std::wstring folder = MakeTempDirectory();
   std::string lines;
@@ -107,10 +117,10 @@ TEST(SearchPlatform, ReaderKeepsPaceWithASearchPrintingInBursts) {
   auto context = std::make_unique<SearchContext>();
   memset(context.get(), 0, sizeof(SearchContext));
   context->encoding = Cp932Encoding();
-  std::wstring command = ChildCommand() + L" bursts:500:5:" + folder + L"out.txt";
+  std::wstring command = ChildCommand() + L" bursts:500:20:" + folder + L"out.txt";
   wcscpy(context->commandLine, command.c_str());
   ASSERT_EQ(StartSearchProcess(context->commandLine, *context, Win32Launch()), 1);
-  Sleeps sleeps;
+  Sleeps sleeps{context.get()};
   ReaderPlatform reader = Win32Reader();
   reader.user = &sleeps;
   reader.sleep = CountedSleep;
@@ -118,12 +128,13 @@ TEST(SearchPlatform, ReaderKeepsPaceWithASearchPrintingInBursts) {
   FindRecord record;
   ASSERT_EQ(FillOutputBuffer(*context, reader), 1);
   // Waiting for the child to start is no gap, and takes seconds where the system is emulated.
-  sleeps = Sleeps{};
+  sleeps = Sleeps{context.get()};
   while (TakeNextLine(*context, &record, reader) == 1) ++entries;
   CloseSearchHandles(*context);
   EXPECT_EQ(entries, 10000);
-  EXPECT_GT(sleeps.count, 0);  // the gaps were waited through
-  EXPECT_LT(sleeps.milliseconds, 950u) << sleeps.count << " sleeps";
+  EXPECT_GT(sleeps.pending, 0) << "no gap was waited into, of " << sleeps.count << " sleeps";
+  EXPECT_LT(sleeps.pendingMilliseconds, 50u * sleeps.pending)
+      << sleeps.pending << " of " << sleeps.count << " sleeps ended with output waiting";
   RemoveTree(folder);
 }
 
