@@ -1,5 +1,7 @@
 #include "tests/wine/fixture.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "testkit/unique_handle.h"
@@ -72,6 +74,11 @@ std::wstring SystemText(DWORD code) {
   std::wstring result(text != nullptr ? text : L"", n);
   if (text != nullptr) LocalFree(text);
   return result;
+}
+
+bool ShortSoak() {
+  const char* soak = getenv("SARVIK_SOAK");
+  return soak != nullptr && strcmp(soak, "short") == 0;
 }
 
 Usage MeasureUsage() {

@@ -30,6 +30,9 @@ struct Usage {
   size_t privateBytes;
 };
 Usage MeasureUsage();
+// Emulated, where every call costs ten times as much, the soak loops run short (SARVIK_SOAK=short):
+// long enough still to show a leak of one context or one handle a cycle, and every kind of line.
+bool ShortSoak();
 
 // Presses and releases Escape, as a user would, after a pause; the next poll sees it.
 std::thread PressEscapeAfter(DWORD milliseconds);

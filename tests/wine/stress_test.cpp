@@ -1,7 +1,5 @@
 // Load, faults and bad input through the test host, each bounded in time.
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
 
 #include "tests/wine/fixture.h"
 #include "testkit/mixed_output.h"
@@ -11,13 +9,6 @@ namespace {
 using Names = std::vector<std::wstring>;
 
 class StressTest : public PluginTest {};
-
-// Emulated, where every call costs ten times as much, the soak loops run short (SARVIK_SOAK=short):
-// long enough still to show a leak of one context or one handle a cycle, and every kind of line.
-bool ShortSoak() {
-  const char* soak = getenv("SARVIK_SOAK");
-  return soak != nullptr && strcmp(soak, "short") == 0;
-}
 
 TEST_F(StressTest, TwoHundredThousandLinesComeOutWholeAndInOrder) {
   const int lines = ShortSoak() ? 20000 : 200000;
