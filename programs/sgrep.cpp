@@ -6,8 +6,9 @@
 // of the /C: phrases taken whole, as findstr does. The files are read as code page 932; the
 // output is code page 932, as from findstr on a Japanese system, or UTF-8 with /UTF8, as from most
 // of today's search tools. /S searches the patterns' subdirectories too. Like those tools, it
-// prints one file's matches at a time, and for a file holding a zero byte (without /P, which
-// skips it) one notice line instead of its matches.
+// prints one file's matches at a time, for a file holding a zero byte (without /P, which skips
+// it) one notice line instead of its matches, and for a name or folder that does not exist an
+// error on standard error, among the results.
 #include <windows.h>
 
 #include <string>
@@ -129,6 +130,23 @@ int SearchPattern(const std::wstring& directory, const std::wstring& pattern,
   return found;
 }
 
+// The folder of a pattern must exist, and so must a name without wildcards; what a search tool
+// says otherwise, on standard error.
+bool ComplainIfMissing(const std::wstring& operand, const std::wstring& directory,
+                       const Options& options, Output& out) {
+  bool wildcard = operand.find_first_of(L"*?") != std::wstring::npos;
+  std::wstring must = wildcard ? directory : operand;
+  if (must.empty() || GetFileAttributesW(must.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+  DWORD code = GetLastError();
+  out.Flush();
+  std::string text = "sgrep: " + ToCodePage(options.output, operand) + ": cannot open (os error " +
+                     std::to_string(code) + ")\r\n";
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_ERROR_HANDLE), text.data(), static_cast<DWORD>(text.size()),
+            &written, nullptr);
+  return true;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -180,6 +198,7 @@ int wmain(int argc, wchar_t** argv) {
   for (const std::wstring& operand : operands) {
     size_t slash = operand.find_last_of(L"\\/:");
     std::wstring directory = slash == std::wstring::npos ? L"" : operand.substr(0, slash + 1);
+    if (ComplainIfMissing(operand, directory, options, out)) continue;
     found += SearchPattern(directory, operand.substr(directory.size()), words, options, out);
   }
   return found > 0 ? 0 : 1;

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The main job, end to end: builds sarvik.dll and its tools, writes a sarvik.ini beside the DLL
 # that points GrepCommand at sgrep (sarvik's own findstr stand-in: Wine's findstr prints nothing),
-# lists real searches over samples/ through the plugin (the last one with a notice among its
-# results, as grep-like tools print), and opens an entry of each. It uses the 32-bit build (the product) where 32-bit Wine runs, and the
-# 64-bit build otherwise.
+# lists real searches over samples/ through the plugin (the third with a notice among its results,
+# as grep-like tools print), and opens an entry of each; the last search, one setting away from
+# right, lists nothing and shows why. It uses the 32-bit build (the product) where 32-bit Wine
+# runs, and the 64-bit build otherwise.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/wine-env.sh
@@ -52,4 +53,12 @@ echo
 echo "== a tool that prints UTF-8, absolute paths and a notice among its results: 検索 or TODO in"
 echo "   every file under $samples"
 wine_run "$build/sarvik-host.exe" list "\"$samples\" \"検索 TODO\" \"$samples\\*\"" --execute 1
+
+echo
+# One setting away from right: without /N the search prints no line numbers, and a folder that
+# does not exist makes it print an error among its output. Nothing is an entry; sarvik says why.
+write_ini "GrepCommand=\"$sgrep\" /I"
+echo
+echo "== the same words without /N, with a folder that does not exist: nothing to list, and why"
+wine_run "$build/sarvik-host.exe" list "\"$samples\" 検索 src\\*.c nosuchdir\\*.txt"
 wine_stop
