@@ -14,6 +14,7 @@ add_executable(native_tests
   tests/native/launch_test.cpp
   tests/native/open_test.cpp
   tests/native/reader_test.cpp
+  tests/native/real_path_test.cpp
   tests/native/sgrep_test.cpp)
 target_compile_options(native_tests PRIVATE ${WARNINGS} ${SANITIZE} -g)
 target_link_options(native_tests PRIVATE ${SANITIZE})
@@ -21,7 +22,7 @@ target_link_libraries(native_tests PRIVATE sarvik_core sgrep_core GTest::gtest_m
 add_test(NAME native COMMAND native_tests)
 
 # The line cutting's own cost (tools/bench.sh), built optimised and without sanitizers.
-add_library(sarvik_core_fast STATIC search/reader.cpp)
+add_library(sarvik_core_fast STATIC common/real_path.cpp search/reader.cpp)
 target_include_directories(sarvik_core_fast PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_options(sarvik_core_fast PRIVATE ${WARNINGS} -O2 -g)
 add_executable(bench_reader bench/bench_reader.cpp)

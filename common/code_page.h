@@ -13,6 +13,19 @@ enum class ByteStructure : uint8_t {
   kUtf8,        // a lead byte and up to three continuation bytes
 };
 
+// How a text came out of its code page.
+enum class Decoded : uint8_t {
+  kValid,     // every byte part of a character
+  kReplaced,  // bytes that are no character stand as replacement characters
+  kTooLong,   // more characters than the field holds: nothing is kept
+};
+
+// A search tool prints either what the system's code page makes of a name (932 on a Japanese
+// system) or UTF-8; a name that the setting misreads is read the other way.
+inline uint32_t OtherCodePage(uint32_t codePage) {
+  return codePage == kUtf8CodePage ? kCp932 : kUtf8CodePage;
+}
+
 struct OutputEncoding {
   uint32_t codePage;
   ByteStructure structure;

@@ -9,7 +9,7 @@
 template <class Char>
 size_t DriveColonEnd(const Char* text) {
   // The colon first: it is what most names do not have there.
-  if (text[1] != ':' || (text[2] != '\\' && text[2] != '/')) return 0;
+  if (text[0] == 0 || text[1] != ':' || (text[2] != '\\' && text[2] != '/')) return 0;
   return (text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z') ? 2 : 0;
 }
 

@@ -12,6 +12,11 @@ constexpr size_t kPathCapacity = 260;          // wide characters, terminator in
 constexpr size_t kCommandLineCapacity = 8192;  // characters of the command line, then a terminator
 constexpr size_t kOutputBufferCapacity = 512;  // bytes of unread child output, then a terminator
 constexpr size_t kHostRecordSize = 40;
+// A real path: the BaseDirectory (259 characters), a backslash and a file part (259), with room
+// for the long form's "\\?\UNC" before them. It may pass the system's 260-character limit.
+constexpr size_t kRealPathCapacity = 2 * kPathCapacity + 8;
+// The first lines of an output that named no entry, kept to show why a listing stays empty.
+constexpr size_t kShownLines = 10;
 
 // Filled by ApiGetPluginInfo.
 struct PluginInfoRecord {
@@ -47,6 +52,9 @@ struct FileFacts {
   uint32_t attributes;
 };
 
+// A file that is missing, unreachable or too long to name is still an entry, like an empty file.
+constexpr FileFacts kMissingFile = {0, 0, 0, 0, 0x80};  // FILE_ATTRIBUTE_NORMAL
+
 // One open search, from ApiOpen to ApiClose. Allocated zero-filled; everything later entry points
 // need is here.
 struct SearchContext {
@@ -61,17 +69,24 @@ struct SearchContext {
   wchar_t baseDirectory[kPathCapacity];
   wchar_t configPath[kPathCapacity];
   int32_t messageOutput;  // 1: echo the output and acknowledge the end of a listing
-  // The previous entry's real path and the size, time and attributes it gave, reused while one
-  // file's matches follow each other: the attribute query is the dearest call of a listing.
-  // Emptied when a listing starts.
-  wchar_t lastRealPath[kPathCapacity];
+  // The previous entry's real path (as the configured code page reads it), the size, time and
+  // attributes it gave, and the code page whose reading named the file, reused while one file's
+  // matches follow each other: the attribute query is the dearest call of a listing. Emptied when
+  // a listing starts.
+  wchar_t lastRealPath[kRealPathCapacity];
   FileFacts lastFile;
+  uint32_t lastCodePage;
   OutputEncoding encoding;  // the CodePage key, read by ApiOpen
   // Set once the start of a listing's output has been looked at for a UTF-8 byte-order mark.
   uint8_t byteOrderMarkChecked;
   // Empty polls since the last read that got data: the wait grows with it, so a search printing
   // in bursts is read at its own pace while an idle one is polled no more often than before.
   uint8_t silentPolls;
+  // Whether this listing has listed an entry; until it has, how many lines named none, and the
+  // first of them as read (unless message output shows them anyway), to say why it stays empty.
+  uint8_t listedAny;
+  uint32_t unlistedLines;
+  char shownLines[kShownLines][kOutputBufferCapacity + 1];
 };
 
 #if defined(_WIN32)
@@ -109,10 +124,15 @@ static_assert(offsetof(SearchContext, baseDirectory) == 16952);
 static_assert(offsetof(SearchContext, configPath) == 17472);
 static_assert(offsetof(SearchContext, messageOutput) == 17992);
 static_assert(offsetof(SearchContext, lastRealPath) == 17996);
-static_assert(offsetof(SearchContext, encoding) == 18536);
-static_assert(offsetof(SearchContext, byteOrderMarkChecked) == 18576);
-static_assert(offsetof(SearchContext, silentPolls) == 18577);
-static_assert(sizeof(SearchContext) == 18580);
+static_assert(offsetof(SearchContext, lastFile) == 19052);
+static_assert(offsetof(SearchContext, lastCodePage) == 19072);
+static_assert(offsetof(SearchContext, encoding) == 19076);
+static_assert(offsetof(SearchContext, byteOrderMarkChecked) == 19116);
+static_assert(offsetof(SearchContext, silentPolls) == 19117);
+static_assert(offsetof(SearchContext, listedAny) == 19118);
+static_assert(offsetof(SearchContext, unlistedLines) == 19120);
+static_assert(offsetof(SearchContext, shownLines) == 19124);
+static_assert(sizeof(SearchContext) == 24256);
 #elif defined(_WIN64)
 // The handles are pointer-sized: everything after them moves by 12 bytes.
 static_assert(offsetof(SearchContext, hostRecord) == 0);
@@ -125,8 +145,13 @@ static_assert(offsetof(SearchContext, baseDirectory) == 16964);
 static_assert(offsetof(SearchContext, configPath) == 17484);
 static_assert(offsetof(SearchContext, messageOutput) == 18004);
 static_assert(offsetof(SearchContext, lastRealPath) == 18008);
-static_assert(offsetof(SearchContext, encoding) == 18548);
-static_assert(offsetof(SearchContext, byteOrderMarkChecked) == 18588);
-static_assert(offsetof(SearchContext, silentPolls) == 18589);
-static_assert(sizeof(SearchContext) == 18592);
+static_assert(offsetof(SearchContext, lastFile) == 19064);
+static_assert(offsetof(SearchContext, lastCodePage) == 19084);
+static_assert(offsetof(SearchContext, encoding) == 19088);
+static_assert(offsetof(SearchContext, byteOrderMarkChecked) == 19128);
+static_assert(offsetof(SearchContext, silentPolls) == 19129);
+static_assert(offsetof(SearchContext, listedAny) == 19130);
+static_assert(offsetof(SearchContext, unlistedLines) == 19132);
+static_assert(offsetof(SearchContext, shownLines) == 19136);
+static_assert(sizeof(SearchContext) == 24272);
 #endif

@@ -73,12 +73,37 @@ void HostPrint(const wchar_t* text) {
   CallWithText(L"MesPrint", text);
 }
 
+Decoded Cp932ToWide(wchar_t* out, size_t capacity, const char* text) {
+  size_t n = mbstowcs(out, text, capacity - 1);
+  if (n != static_cast<size_t>(-1)) {
+    out[n] = 0;
+    // Only a text that filled the field may have gone on.
+    if (n < capacity - 1 || mbstowcs(nullptr, text, 0) == n) return Decoded::kValid;
+    out[0] = 0;
+    return Decoded::kTooLong;
+  }
+  // One character at a time, by the system's table: the runtime's own single-character
+  // conversion turns some bytes that are no character into private or middle-dot characters.
+  n = 0;
+  while (*text != 0 && n + 1 < capacity) {
+    int used = IsCp932LeadByte(text[0]) && text[1] != 0 ? 2 : 1;
+    if (MultiByteToWideChar(kCp932, MB_ERR_INVALID_CHARS, text, used, &out[n], 1) != 1) {
+      out[n] = L'?';
+      used = 1;
+    }
+    ++n;
+    text += used;
+  }
+  out[*text == 0 ? n : 0] = 0;
+  return *text == 0 ? Decoded::kReplaced : Decoded::kTooLong;
+}
+
 void HostPrintAnsi(const char* text) {
   size_t bytes = strlen(text);
+  // A byte never gives more than one character.
   wchar_t* wide = static_cast<wchar_t*>(calloc(bytes + 1, sizeof(wchar_t)));
   if (wide == nullptr) return;
-  // The result is not examined: whatever the conversion leaves is sent, always terminated.
-  mbstowcs(wide, text, bytes);
+  Cp932ToWide(wide, bytes + 1, text);
   HostPrint(wide);
   free(wide);
 }

@@ -21,6 +21,17 @@ inline constexpr char kConfigEntryMessage[] =
     "F\x82\xb5\x82\xc4\x82\xad\x82\xbe\x82\xb3\x82\xa2\x81"
     "B";
 
+// 検索コマンドの出力に「ファイル名:行番号:」で始まる行はありませんでした。 Printed when a listing
+// ends without an entry although the search printed lines; what it printed follows.
+inline constexpr char kNoEntryMessage[] =
+    "\x8c\x9f\x8d\xf5\x83R\x83}\x83\x93\x83h\x82\xcc\x8fo\x97\xcd\x82\xc9\x81u\x83t\x83@\x83"
+    "C\x83\x8b\x96\xbc:\x8ds\x94\xd4\x8d\x86:\x81v\x82\xc5\x8en\x82\xdc\x82\xe9\x8ds\x82\xcd"
+    "\x82\xa0\x82\xe8\x82\xdc\x82\xb9\x82\xf1\x82\xc5\x82\xb5\x82\xbd\x81"
+    "B";
+// （ほか N 行）: how many more such lines the search printed than are shown.
+inline constexpr char kMoreLinesBefore[] = "\x81i\x82\xd9\x82\xa9 ";
+inline constexpr char kMoreLinesAfter[] = " \x8ds\x81j";
+
 inline constexpr wchar_t kListingHeader[] = L"---------- grep \u5b9f\u884c ----------";  // 実行
 inline constexpr wchar_t kListingTitle[] = L"grep \u7d50\u679c";                         // 結果
 inline constexpr wchar_t kListingRoot[] = L"/";

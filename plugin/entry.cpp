@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <cwchar>
 
-#include "common/fixed_text.h"
 #include "common/file_line.h"
+#include "common/fixed_text.h"
+#include "common/real_path.h"
 
 namespace {
 
@@ -28,25 +29,7 @@ bool OnlyLiteralPairsBefore(const wchar_t* t, const TemplatePlan& plan) {
   return true;
 }
 
-// The real file of an entry's file part (its first `length` characters): the path as it stands
-// when it is absolute, else below the BaseDirectory.
-void PutRealPath(FieldWriter& w, const wchar_t* baseDirectory, const wchar_t* file, size_t length) {
-  if (!IsAbsolutePath(file)) {
-    PutText(w, baseDirectory);
-    PutChar(w, L'\\');
-  }
-  PutText(w, file, length);
-}
-
 }  // namespace
-
-bool FormRealPath(const wchar_t* baseDirectory, const wchar_t* name, wchar_t* path,
-                  size_t capacity) {
-  FieldWriter w = StartField(path, capacity);
-  PutRealPath(w, baseDirectory, name, FirstColon(name, wcslen(name)));
-  if (w.overflow) path[0] = 0;
-  return !w.overflow;
-}
 
 TemplatePlan RecognizeTemplate(const wchar_t* t) {
   size_t second = kNone, first = kNone;
@@ -84,21 +67,23 @@ OpenCommandOutcome BuildOpenCommand(const SearchContext& context, const wchar_t*
   size_t colon = LastColon(entry, entryLength);
   int32_t line = colon < entryLength ? LineNumberOf(entry + colon + 1) : 0;
 
-  wchar_t quoted[kPathCapacity];
-  FieldWriter q = StartField(quoted);
-  PutChar(q, L'"');
-  PutRealPath(q, context.baseDirectory, entry, colon);
-  PutChar(q, L'"');
-  if (q.overflow) return OpenCommandOutcome::kTooLong;
+  // The entry's 259 characters and the BaseDirectory's 259 always fit.
+  wchar_t path[kRealPathCapacity];
+  FieldWriter p = StartField(path);
+  PutRealPath(p, context.baseDirectory, entry, colon);
+  if (!IsReachable(path)) return OpenCommandOutcome::kTooLong;
 
   FieldWriter out = StartField(command);
   for (size_t i = 0; openTemplate[i] != 0; ++i) {
     wchar_t c = openTemplate[i];
     if (i == plan.first || i == plan.second) {
-      if (openTemplate[i + 1] == L's')
-        PutText(out, quoted);
-      else
+      if (openTemplate[i + 1] == L's') {
+        PutChar(out, L'"');
+        PutText(out, path);
+        PutChar(out, L'"');
+      } else {
         PutDecimal(out, line);
+      }
       ++i;  // the placeholder's letter
     } else if (c == L'%') {
       PutChar(out, L'%');  // a %% pair gives one percent sign
@@ -116,9 +101,9 @@ OpenCommandOutcome BuildOpenCommand(const SearchContext& context, const wchar_t*
 
 bool CopyRealPath(const SearchContext& context, const wchar_t* entryName, wchar_t* destination,
                   size_t capacity) {
-  wchar_t path[kPathCapacity];
+  wchar_t path[kRealPathCapacity];
   bool fits = entryName != nullptr && wcslen(entryName) < kPathCapacity &&
-              FormRealPath(context.baseDirectory, entryName, path, kPathCapacity);
+              FormRealPath(context.baseDirectory, entryName, path) && IsReachable(path);
   FillField(destination, capacity, fits ? path : L"");
   return fits;
 }

@@ -7,15 +7,8 @@
 
 #include "common/records.h"
 
-// Room for the template's own text around a quoted path that may take up to 260 characters.
+// The host's room for a command: the template's own text and a quoted real path.
 constexpr size_t kOpenCommandCapacity = 520;
-
-// The real path of an entry: the BaseDirectory, a backslash and the name up to its first colon
-// (the whole name when it has none); a name that begins with an absolute path ("C:\..." or
-// "\\server\...") gives that path as it stands, up to the first colon after its drive. False
-// when it does not fit the field; the field is then empty.
-bool FormRealPath(const wchar_t* baseDirectory, const wchar_t* name, wchar_t* path,
-                  size_t capacity);
 
 enum class TemplateShape {
   kUnusable,
@@ -37,7 +30,8 @@ enum class OpenCommandOutcome {
   kBuilt,
   kBadTemplate,  // no usable placeholder, or another conversion before them
   kBadEntry,     // no entry, or one of 260 characters or more after its leading "/"
-  kTooLong,      // the quoted path or the expanded command does not fit its field
+  kTooLong,      // the expanded command does not fit its field, or the real path passes the
+                 // system's limit and is relative
 };
 
 // Expands the template for an entry path ("/" followed by the EntryName). The template is never
@@ -47,7 +41,7 @@ OpenCommandOutcome BuildOpenCommand(const SearchContext& context, const wchar_t*
                                     wchar_t (&command)[kOpenCommandCapacity]);
 
 // What ApiIntCopyTo writes: the real path of the EntryName into the host's buffer, zero-filled,
-// without a terminator when it fills the buffer. False (and a zero-filled buffer) when the path
-// does not fit the 260-character field.
+// without a terminator when it fills the buffer. False (and a zero-filled buffer) when the
+// EntryName is no entry's, or the path passes the system's limit and is relative.
 bool CopyRealPath(const SearchContext& context, const wchar_t* entryName, wchar_t* destination,
                   size_t capacity);

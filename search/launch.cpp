@@ -27,7 +27,7 @@ int StartSearchProcess(wchar_t* commandLine, SearchContext& context, const Launc
     } else {
       p.close(p.user, inWrite);
       if (!p.start(p.user, commandLine, inRead, outWrite, errWrite, &process, &thread)) {
-        p.reportStartFailure(p.user);
+        p.reportStartFailure(p.user, commandLine);
         failedStep = 6;
       }
     }

@@ -13,7 +13,8 @@ struct LaunchPlatform {
   // Starts the command line hidden with the three standard handles; may modify commandLine.
   bool (*start)(void* user, wchar_t* commandLine, void* input, void* output, void* error,
                 void** process, void** thread);
-  void (*reportStartFailure)(void* user);  // while the failure's error code is still current
+  // While the failure's error code is still current; the command line as it was tried.
+  void (*reportStartFailure)(void* user, const wchar_t* commandLine);
 };
 
 // 1: started, and the context holds the process, the output read end and the input write end;

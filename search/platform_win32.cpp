@@ -54,10 +54,16 @@ void Terminate(void*, void* process) {
   TerminateProcess(process, 0);
 }
 
-// Any code page but 932, by the system's conversion, bytes that are no character shown as U+FFFD.
-// The texts are lines of the 512-byte buffer, so they never give more than 512 characters.
-void SystemToWide(uint32_t codePage, wchar_t (&wide)[kOutputBufferCapacity + 1], const char* text) {
-  if (MultiByteToWideChar(codePage, 0, text, -1, wide, kOutputBufferCapacity + 1) <= 0) wide[0] = 0;
+// Any code page but 932, by the system's conversion; bytes that are no character stand as U+FFFD.
+Decoded SystemToWide(uint32_t codePage, wchar_t* out, size_t capacity, const char* text) {
+  int size = static_cast<int>(capacity);
+  if (MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text, -1, out, size) > 0)
+    return Decoded::kValid;
+  if (GetLastError() != ERROR_INSUFFICIENT_BUFFER &&
+      MultiByteToWideChar(codePage, 0, text, -1, out, size) > 0)
+    return Decoded::kReplaced;
+  out[0] = 0;
+  return Decoded::kTooLong;
 }
 
 void Print(void*, uint32_t codePage, const char* text) {
@@ -65,49 +71,24 @@ void Print(void*, uint32_t codePage, const char* text) {
     HostPrintAnsi(text);
     return;
   }
+  // The texts are lines of the 512-byte buffer: never more characters than that.
   wchar_t wide[kOutputBufferCapacity + 1];
-  SystemToWide(codePage, wide, text);
+  SystemToWide(codePage, wide, kOutputBufferCapacity + 1, text);
   HostPrint(wide);
 }
 
-// Code page 932: mbstowcs under the Japanese locale, as sarvik has always read it; bytes that are
-// not code page 932 become '?', one each, so an invalid name still comes out whole and terminated.
-// False when the text takes more than capacity - 1 characters.
-bool Cp932ToWide(wchar_t* out, size_t capacity, const char* text) {
-  size_t n = mbstowcs(out, text, capacity - 1);
-  if (n != static_cast<size_t>(-1)) {
-    out[n] = 0;
-    // Only a text that filled the field may have gone on.
-    return n < capacity - 1 || mbstowcs(nullptr, text, 0) == n;
-  }
-  n = 0;
-  mbtowc(nullptr, nullptr, 0);
-  while (*text != 0 && n + 1 < capacity) {
-    wchar_t c = 0;
-    int used = mbtowc(&c, text, MB_CUR_MAX);
-    if (used <= 0) {
-      c = L'?';
-      used = 1;
-    }
-    out[n++] = c;
-    text += used;
-  }
-  out[n] = 0;
-  return *text == 0;
+// Code page 932 by the runtime under the Japanese locale, as sarvik's own texts are converted.
+Decoded ToWide(void*, uint32_t codePage, wchar_t* out, size_t capacity, const char* text) {
+  if (codePage == kCp932) return Cp932ToWide(out, capacity, text);
+  return SystemToWide(codePage, out, capacity, text);
 }
 
-bool ToWide(void*, uint32_t codePage, wchar_t* out, size_t capacity, const char* text) {
-  bool whole;
-  if (codePage == kCp932) {
-    whole = Cp932ToWide(out, capacity, text);
-  } else {
-    wchar_t wide[kOutputBufferCapacity + 1];
-    SystemToWide(codePage, wide, text);
-    whole = wcslen(wide) < capacity;
-    CopyText(out, capacity, wide);
-  }
-  if (!whole) out[0] = 0;
-  return whole;
+bool LookUp(void*, const wchar_t* path, FileFacts* facts) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data)) return false;
+  *facts = {data.nFileSizeLow, data.nFileSizeHigh, data.ftLastWriteTime.dwLowDateTime,
+            data.ftLastWriteTime.dwHighDateTime, data.dwFileAttributes};
+  return true;
 }
 
 const ReaderPlatform kReader = {
@@ -121,6 +102,7 @@ const ReaderPlatform kReader = {
     .terminate = Terminate,
     .print = Print,
     .toWide = ToWide,
+    .lookUp = LookUp,
 };
 
 bool CreateInheritablePipe(void*, void** readEnd, void** writeEnd) {
@@ -160,8 +142,11 @@ bool Start(void*, wchar_t* commandLine, void* input, void* output, void* error, 
   return true;
 }
 
-void ReportStartFailure(void*) {
+// The system's reason, then the command line that was tried, so that a typo, a program that is
+// not on the PATH or a quote that the settings file took away can be seen.
+void ReportStartFailure(void*, const wchar_t* commandLine) {
   ReportLaunchError();
+  HostPrint(commandLine);
 }
 
 const LaunchPlatform kLaunch = {

@@ -1,8 +1,11 @@
 #include "search/reader.h"
 
+#include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 #include "common/file_line.h"
+#include "common/real_path.h"
 #include "host/texts.h"
 
 namespace {
@@ -82,15 +85,110 @@ int DropRestOfLine(SearchContext& c, const ReaderPlatform& p, size_t& length, si
   }
 }
 
-// Writes the line's EntryName (up to its second colon) into the record. False when the line
-// names no entry: it has no two colons, or the name does not fit the field and would name another
-// file if cut.
-bool NameEntry(const SearchContext& c, char* line, size_t length, FindRecord* record,
+// What stands between the file part and the second colon: a line number, one or more digits.
+bool IsLineNumber(const char* text, size_t length) {
+  for (size_t i = 0; i < length; ++i)
+    if (text[i] < '0' || text[i] > '9') return false;
+  return length > 0;
+}
+
+bool HasHighBytes(const char* text) {
+  for (; *text != 0; ++text)
+    if ((*text & 0x80) != 0) return true;
+  return false;
+}
+
+// A path past the system's limit is looked up through its long form where it has one.
+bool LookUpFile(const wchar_t* path, FileFacts& facts, const ReaderPlatform& p) {
+  if (wcslen(path) < kPathCapacity) return p.lookUp(p.user, path, &facts);
+  wchar_t longForm[kRealPathCapacity];
+  return FormLongPath(path, longForm, kRealPathCapacity) && p.lookUp(p.user, longForm, &facts);
+}
+
+// The name read in the other code page, when its bytes are valid text there.
+bool DecodeOther(const char* name, uint32_t codePage, wchar_t (&wide)[kPathCapacity],
+                 const ReaderPlatform& p) {
+  return p.toWide(p.user, OtherCodePage(codePage), wide, kPathCapacity, name) == Decoded::kValid;
+}
+
+// Takes the other code page's reading of the name when it names an existing file, whose facts
+// then stand in c.lastFile.
+bool NamesFileReadOtherwise(SearchContext& c, const char* name, FindRecord* record,
+                            uint32_t& codePage, const ReaderPlatform& p) {
+  wchar_t wide[kPathCapacity];
+  if (!HasHighBytes(name) || !DecodeOther(name, codePage, wide, p)) return false;
+  wchar_t path[kRealPathCapacity];
+  FormRealPath(c.baseDirectory, wide, path);
+  if (!LookUpFile(path, c.lastFile, p)) return false;
+  CopyText(record->name, wide);
+  codePage = OtherCodePage(codePage);
+  return true;
+}
+
+// Names the entry `name` (a line up to its second colon) in the record and finds its real file's
+// facts, in c.lastFile, and the code page whose reading named the file. False when the name does
+// not fit the field: cut, it would name another file.
+bool NameEntry(SearchContext& c, const char* name, FindRecord* record, uint32_t& codePage,
                const ReaderPlatform& p) {
-  size_t second = SecondColon(line, length, FirstColon(line, length));
-  if (second == length) return false;
+  if (p.toWide(p.user, codePage, record->name, kPathCapacity, name) == Decoded::kTooLong)
+    return false;
+  wchar_t path[kRealPathCapacity];
+  FormRealPath(c.baseDirectory, record->name, path);
+  bool same = wcscmp(path, c.lastRealPath) == 0;
+  if (same && c.lastCodePage != codePage) {
+    // The previous entry of this file was named by the other reading: so is this one.
+    wchar_t wide[kPathCapacity];
+    same = DecodeOther(name, codePage, wide, p);
+    if (same) {
+      CopyText(record->name, wide);
+      codePage = c.lastCodePage;
+    }
+  }
+  if (same) return true;
+  wcscpy(c.lastRealPath, path);
+  if (!LookUpFile(path, c.lastFile, p) && !NamesFileReadOtherwise(c, name, record, codePage, p))
+    c.lastFile = kMissingFile;
+  c.lastCodePage = codePage;
+  return true;
+}
+
+// The entry a line names, when it names one: two colons (a drive's does not count) with a line
+// number between them, and a name that fits the field.
+bool NameLine(SearchContext& c, char* line, size_t length, FindRecord* record,
+              uint32_t& codePage, const ReaderPlatform& p) {
+  size_t first = FirstColon(line, length);
+  size_t second = SecondColon(line, length, first);
+  if (second == length || !IsLineNumber(line + first + 1, second - first - 1)) return false;
   line[second] = 0;
-  return p.toWide(p.user, c.encoding.codePage, record->name, kPathCapacity, line);
+  bool named = NameEntry(c, line, record, codePage, p);
+  line[second] = ':';
+  return named;
+}
+
+// Until a listing has an entry, keeps the first lines that named none, to show them if none comes.
+void KeepUnlisted(SearchContext& c, const char* line, size_t length) {
+  if (c.listedAny || c.messageOutput != 0 || c.unlistedLines >= kShownLines) return;
+  char* kept = c.shownLines[c.unlistedLines];
+  memcpy(kept, line, length);
+  kept[length] = 0;
+}
+
+// A listing that ends without an entry although the search printed lines says why, and shows
+// them (message output has shown them already). Once.
+void ReportNoEntry(SearchContext& c, const ReaderPlatform& p) {
+  if (c.listedAny || c.unlistedLines == 0) return;
+  p.print(p.user, kCp932, kNoEntryMessage);
+  if (c.messageOutput == 0) {
+    size_t shown = c.unlistedLines < kShownLines ? c.unlistedLines : kShownLines;
+    for (size_t i = 0; i < shown; ++i) p.print(p.user, c.encoding.codePage, c.shownLines[i]);
+    if (c.unlistedLines > shown) {
+      char more[sizeof(kMoreLinesBefore) + 10 + sizeof(kMoreLinesAfter)];
+      snprintf(more, sizeof(more), "%s%lu%s", kMoreLinesBefore,
+               static_cast<unsigned long>(c.unlistedLines - shown), kMoreLinesAfter);
+      p.print(p.user, kCp932, more);
+    }
+  }
+  c.unlistedLines = 0;
 }
 
 }  // namespace
@@ -103,6 +201,9 @@ void StartOutput(SearchContext& c) {
   c.outputBuffer[0] = 0;
   c.byteOrderMarkChecked = 0;
   c.silentPolls = 0;
+  c.lastRealPath[0] = 0;
+  c.listedAny = 0;
+  c.unlistedLines = 0;
 }
 
 bool IsLeadByteAt(const OutputEncoding& e, const char* start, const char* p) {
@@ -153,7 +254,10 @@ int TakeNextLine(SearchContext& c, FindRecord* record, const ReaderPlatform& p) 
       length = strlen(buffer);
       lineFeed = FindLineFeed(buffer, length);
     }
-    if (c.outputRead == nullptr && length == 0) return -1;  // exhausted
+    if (c.outputRead == nullptr && length == 0) {  // exhausted
+      ReportNoEntry(c, p);
+      return -1;
+    }
 
     size_t lineLength = length;
     size_t rest = length;
@@ -167,25 +271,35 @@ int TakeNextLine(SearchContext& c, FindRecord* record, const ReaderPlatform& p) 
     if (lineLength > 0 && (buffer[lineLength - 1] & 0x80) != 0)
       lineLength -= PartialCharacterAtEnd(c.encoding, buffer, lineLength);
 
-    if (c.messageOutput != 0) {
-      char saved = buffer[lineLength];
-      buffer[lineLength] = 0;
-      p.print(p.user, c.encoding.codePage, buffer);
-      buffer[lineLength] = saved;
+    // A tool's notice or error, an empty line or a context separator among the results names no
+    // entry; neither does a name that the field would cut. They are passed over, not the end.
+    uint32_t codePage = c.encoding.codePage;
+    bool named = NameLine(c, buffer, lineLength, record, codePage, p);
+    char saved = buffer[lineLength];
+    buffer[lineLength] = 0;
+    if (c.messageOutput != 0) p.print(p.user, codePage, buffer);  // as the entry's name reads
+    if (!named) {
+      KeepUnlisted(c, buffer, lineLength);
+      ++c.unlistedLines;
     }
-    // A tool's notice, an empty line or a context separator among the results names no entry;
-    // neither does a name that the field would cut. They are passed over, not the end.
-    bool named = NameEntry(c, buffer, lineLength, record, p);
+    buffer[lineLength] = saved;
     if (lineFeed == nullptr && c.outputRead != nullptr) {
       int result = DropRestOfLine(c, p, length, rest);
       if (result != 1) return result;
     }
     memmove(buffer, buffer + rest, length - rest + 1);
     if (!named) continue;
+    c.listedAny = 1;
     if (length - rest <= kRefillThreshold) {
       int result = FillAt(c, length - rest, p);
       if (result != 1) return result;
     }
+    const FileFacts& file = c.lastFile;
+    record->sizeLow = file.sizeLow;
+    record->sizeHigh = file.sizeHigh;
+    record->writeTimeLow = file.writeTimeLow;
+    record->writeTimeHigh = file.writeTimeHigh;
+    record->attributes = file.attributes;
     return 1;
   }
 }

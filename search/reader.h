@@ -1,7 +1,8 @@
 // Reading the search's output: at most 512 bytes buffered in the SearchContext, refilled in chunks
-// of at most 256 bytes, cut into one result line per entry. The platform (pipe, keyboard, message
-// queue, host messages, multibyte conversion) is reached only through ReaderPlatform, so the
-// logic runs the same over a real pipe and over scripted chunks.
+// of at most 256 bytes, cut into one result line per entry, each with its real file's facts. The
+// platform (pipe, keyboard, message queue, host messages, multibyte conversion, file system) is
+// reached only through ReaderPlatform, so the logic runs the same over a real pipe and over
+// scripted chunks.
 #pragma once
 
 #include <cstddef>
@@ -23,9 +24,13 @@ struct ReaderPlatform {
   void (*terminate)(void* user, void* process);
   // An 8-bit text in the given code page, to the host's message area.
   void (*print)(void* user, uint32_t codePage, const char* text);
-  // An 8-bit text in the given code page to wide text, terminated. False when it takes more than
-  // capacity - 1 characters: out is then empty, so no cut text is ever taken for a name.
-  bool (*toWide)(void* user, uint32_t codePage, wchar_t* out, size_t capacity, const char* text);
+  // An 8-bit text in the given code page to wide text, terminated. kTooLong when it takes more
+  // than capacity - 1 characters: out is then empty, so no cut text is ever taken for a name.
+  Decoded (*toWide)(void* user, uint32_t codePage, wchar_t* out, size_t capacity,
+                    const char* text);
+  // The size, time and attributes of an existing file or folder; false when there is none there
+  // (or it cannot be reached), and facts is then untouched.
+  bool (*lookUp)(void* user, const wchar_t* path, FileFacts* facts);
 };
 
 constexpr uint32_t kChunkSize = 256;
@@ -36,7 +41,8 @@ constexpr uint32_t kPollInterval = 100;  // milliseconds: the wait once the sear
 // interval. A search prints in bursts; a fixed 100 ms sleep would be spent mostly while it prints.
 uint32_t PollWait(uint32_t silentPolls);
 
-// Forgets what a previous run left: its unread output and how its output was paced.
+// Forgets what a previous run left: its unread output, how its output was paced, the last file
+// looked at and the lines that named no entry.
 void StartOutput(SearchContext& context);
 
 // For a double-byte code page: true when the byte at p starts a character, judged from the start
@@ -51,7 +57,11 @@ size_t PartialCharacterAtEnd(const OutputEncoding& encoding, const char* line, s
 // 1: go on (also at the end of the output); -1: the user pressed Escape.
 int FillOutputBuffer(SearchContext& context, const ReaderPlatform& platform);
 
-// Takes the next result line: its EntryName (up to the second colon) goes into record->name.
-// Lines that name no entry (no two colons, or a name that does not fit the field) are echoed and
-// passed over. 1: an entry; -1: the end of the output, or Escape.
+// Takes the next result line that names an entry: its EntryName (up to the second colon, with a
+// line number before it) goes into record->name and its real file's size, time and attributes
+// into the record. Where the configured code page's reading of the name names no file but the
+// other code page's names one, the entry takes that reading. Lines that name no entry (no two
+// colons, no line number, a name that does not fit the field) are echoed and passed over; when
+// the output ends without any entry, the first of them are shown with a line that says why.
+// 1: an entry; -1: the end of the output, or Escape (the record's facts are then untouched).
 int TakeNextLine(SearchContext& context, FindRecord* record, const ReaderPlatform& platform);

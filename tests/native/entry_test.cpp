@@ -5,8 +5,10 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/fixed_text.h"
+#include "common/real_path.h"
 
 namespace {
 
@@ -95,6 +97,21 @@ TEST(EntryCommand, TooLongFailsCleanly) {
   EXPECT_EQ(Build(longTemplate.c_str()).outcome, OpenCommandOutcome::kTooLong);
 }
 
+// Past the system's 260 characters an absolute real path still opens, as any other entry, when
+// the expanded command fits the host's 520; a relative one does not.
+TEST(EntryCommand, LongRealPathOpensWhenAbsoluteAndTheCommandFits) {
+  std::wstring base = L"C:\\" + std::wstring(256, L'b');  // 259 characters
+  std::wstring file(240, L'n');
+  std::wstring entry = L"/" + file + L":1";
+  Built b = Build(L"&EDIT %s", entry.c_str(), base.c_str());
+  EXPECT_EQ(b.outcome, OpenCommandOutcome::kBuilt);
+  EXPECT_EQ(b.command, L"&EDIT \"" + base + L"\\" + file + L"\"");  // 508 characters
+  EXPECT_EQ(Build(L"&EXEC my-editor --line=%d %s", entry.c_str(), base.c_str()).outcome,
+            OpenCommandOutcome::kTooLong);  // 527
+  EXPECT_EQ(Build(L"&EDIT %s", entry.c_str(), base.c_str() + 3).outcome,
+            OpenCommandOutcome::kTooLong);
+}
+
 TEST(EntryCommand, BadEntriesFailCleanly) {
   EXPECT_EQ(Build(L"%s", nullptr).outcome, OpenCommandOutcome::kBadEntry);
   EXPECT_EQ(Build(L"%s", L"").outcome, OpenCommandOutcome::kBadEntry);
@@ -131,24 +148,6 @@ TEST(EntryRealPath, OnlyALetterColonAndSeparatorMakeADrive) {
   }
 }
 
-TEST(EntryRealPath, BaseBackslashAndNameUpToItsFirstColon) {
-  wchar_t path[kPathCapacity];
-  ASSERT_TRUE(FormRealPath(L"C:\\work\\src", L"main.c:42", path, kPathCapacity));
-  EXPECT_STREQ(path, L"C:\\work\\src\\main.c");
-  ASSERT_TRUE(FormRealPath(L"C:\\", L"a.c:1", path, kPathCapacity));
-  EXPECT_STREQ(path, L"C:\\\\a.c");  // a drive root gives a doubled backslash, used as formed
-  ASSERT_TRUE(FormRealPath(L"C:\\w", L"D:\\x.c:12", path, kPathCapacity));
-  EXPECT_STREQ(path, L"D:\\x.c");  // absolute: as it stands
-  ASSERT_TRUE(FormRealPath(L"C:\\w", L"\\\\srv\\s\\x.c:3", path, kPathCapacity));
-  EXPECT_STREQ(path, L"\\\\srv\\s\\x.c");
-  ASSERT_TRUE(FormRealPath(L"C:\\w", L"D:x.c:1", path, kPathCapacity));
-  EXPECT_STREQ(path, L"C:\\w\\D");  // a drive without a separator is no absolute path
-  std::wstring base(250, L'b');
-  EXPECT_TRUE(FormRealPath(base.c_str(), L"12345678:1", path, kPathCapacity));  // 259
-  EXPECT_FALSE(FormRealPath(base.c_str(), L"123456789:1", path, kPathCapacity));
-  EXPECT_EQ(path[0], 0);
-}
-
 TEST(EntryCopyTo, FillsTheDestinationAndTerminatesOnlyWhenShorter) {
   auto context = ContextFor(L"C:\\work");
   wchar_t destination[16];
@@ -159,10 +158,26 @@ TEST(EntryCopyTo, FillsTheDestinationAndTerminatesOnlyWhenShorter) {
   wmemset(destination, L'#', 16);
   ASSERT_TRUE(CopyRealPath(*context, L"x:1", destination, 16));
   EXPECT_EQ(std::wstring(destination, 16), std::wstring(L"C:\\work\\x\0\0\0\0\0\0\0", 16));
-  std::wstring tooLong(300, L'n');
+  std::wstring tooLong(300, L'n');  // no entry's name
   EXPECT_FALSE(CopyRealPath(*context, tooLong.c_str(), destination, 16));
   EXPECT_EQ(std::wstring(destination, 16), std::wstring(16, L'\0'));
   EXPECT_FALSE(CopyRealPath(*context, nullptr, destination, 16));
+}
+
+TEST(EntryCopyTo, LongRealPathIsGivenWithinTheCapacityWhenAbsolute) {
+  std::wstring base = L"C:\\" + std::wstring(256, L'b');
+  std::wstring name = std::wstring(200, L'n') + L":7";
+  std::wstring path = base + L"\\" + std::wstring(200, L'n');  // 460 characters
+  auto context = ContextFor(base.c_str());
+  std::vector<wchar_t> destination(600, L'#');
+  ASSERT_TRUE(CopyRealPath(*context, name.c_str(), destination.data(), 500));
+  EXPECT_EQ(std::wstring(destination.data()), path);
+  EXPECT_EQ(destination[500], L'#');
+  ASSERT_TRUE(CopyRealPath(*context, name.c_str(), destination.data(), kPathCapacity));
+  EXPECT_EQ(std::wstring(destination.data(), kPathCapacity), path.substr(0, kPathCapacity));
+  auto relative = ContextFor(base.c_str() + 3);
+  EXPECT_FALSE(CopyRealPath(*relative, name.c_str(), destination.data(), 500));
+  EXPECT_EQ(std::wstring(destination.data(), 500), std::wstring(500, L'\0'));
 }
 
 }  // namespace

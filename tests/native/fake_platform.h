@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,8 @@ struct FakeOutput {
   std::vector<uint32_t> printedCodePages;
   std::vector<uint32_t> readCapacities;
   std::vector<uint32_t> waits;  // each sleep's milliseconds
+  std::map<std::wstring, FileFacts> files;  // what exists, by the path asked for
+  std::vector<std::wstring> lookedUp;       // every path asked for, in order
 
   size_t next = 0, offset = 0;
   int silentLeft = -1;
@@ -87,11 +90,19 @@ inline void FakePrint(void* user, uint32_t codePage, const char* text) {
   Of(user).printedCodePages.push_back(codePage);
 }
 // Each byte becomes one character of the same value: enough to see which bytes were taken.
-inline bool FakeToWide(void*, uint32_t, wchar_t* out, size_t capacity, const char* text) {
+inline Decoded FakeToWide(void*, uint32_t, wchar_t* out, size_t capacity, const char* text) {
   size_t n = 0;
   for (; text[n] != 0 && n + 1 < capacity; ++n) out[n] = static_cast<unsigned char>(text[n]);
   out[text[n] == 0 ? n : 0] = 0;
-  return text[n] == 0;
+  return text[n] == 0 ? Decoded::kValid : Decoded::kTooLong;
+}
+inline bool FakeLookUp(void* user, const wchar_t* path, FileFacts* facts) {
+  FakeOutput& f = Of(user);
+  f.lookedUp.push_back(path);
+  auto file = f.files.find(path);
+  if (file == f.files.end()) return false;
+  *facts = file->second;
+  return true;
 }
 
 inline ReaderPlatform FakePlatform(FakeOutput& output) {
@@ -106,5 +117,6 @@ inline ReaderPlatform FakePlatform(FakeOutput& output) {
       .terminate = FakeTerminate,
       .print = FakePrint,
       .toWide = FakeToWide,
+      .lookUp = FakeLookUp,
   };
 }

@@ -20,7 +20,7 @@ struct FakeHandles {
   std::set<void*> open;
   std::vector<std::string> closed;
   std::vector<std::string> inheritable;
-  bool reported = false;
+  std::wstring reported;  // the command line the start failure named
   std::string childIn, childOut, childErr;
 
   void* Make(const std::string& name, bool inherit) {
@@ -73,8 +73,8 @@ bool StartFake(void* user, wchar_t*, void* in, void* out, void* err, void** proc
   return true;
 }
 
-void ReportFake(void* user) {
-  F(user).reported = true;
+void ReportFake(void* user, const wchar_t* commandLine) {
+  F(user).reported = commandLine;
 }
 
 using Names = std::vector<std::string>;
@@ -116,7 +116,7 @@ TEST(LaunchCleanUp, EachFailedStepClosesExactlyWhatIsStillOpen) {
     EXPECT_EQ(run->result, 0) << step;
     EXPECT_EQ(run->handles.closed, expected[step - 1]) << "step " << step;
     EXPECT_TRUE(run->handles.open.empty()) << "step " << step;
-    EXPECT_EQ(run->handles.reported, step == 6) << step;
+    EXPECT_EQ(run->handles.reported, step == 6 ? L"findstr /N /I /P  foo" : L"") << step;
     EXPECT_EQ(run->context->process, nullptr);
     EXPECT_EQ(run->context->outputRead, nullptr);
     EXPECT_EQ(run->context->inputWrite, nullptr);

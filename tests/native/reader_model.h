@@ -1,13 +1,16 @@
 // A plain model of how the output becomes entries, written from the rules rather than from the
 // buffer: the reader must agree with it whatever the chunking. Every line is echoed; one without
-// two colons, or whose name would not fit the 259 characters of the field, is no entry (one byte
-// is one character here, as the fake conversion makes it). Escape is not modelled.
+// two colons and a line number between them, or whose name would not fit the 259 characters of
+// the field, is no entry (one byte is one character here, as the fake conversion makes it). An
+// output with lines but no entry ends with the reason and, unless echoed, the first ten lines.
+// Escape is not modelled.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "common/code_page.h"
+#include "host/texts.h"
 
 struct ModelListing {
   std::vector<std::string> entries;  // each name as its bytes; longer than 259, no entry
@@ -73,9 +76,24 @@ inline ModelListing ModelList(std::string output,
                  (line[2] == '\\' || line[2] == '/');
     size_t first = line.find(':', drive ? 2 : 0);
     size_t second = first == std::string::npos ? first : line.find(':', first + 1);
-    if (second != std::string::npos && second <= 259)
-      listing.entries.push_back(line.substr(0, second));
+    bool number = second != std::string::npos && second > first + 1 &&
+                  line.find_first_not_of("0123456789", first + 1) == second;
+    if (number && second <= 259) listing.entries.push_back(line.substr(0, second));
     pos = next;
   }
   return listing;
+}
+
+// Everything printed, with message output on or off.
+inline std::vector<std::string> ModelPrinted(const ModelListing& listing, bool echo) {
+  std::vector<std::string> printed;
+  if (echo) printed = listing.echoed;
+  if (!listing.entries.empty() || listing.echoed.empty()) return printed;
+  printed.push_back(kNoEntryMessage);
+  if (echo) return printed;
+  size_t lines = listing.echoed.size();
+  for (size_t i = 0; i < lines && i < 10; ++i) printed.push_back(listing.echoed[i]);
+  if (lines > 10)
+    printed.push_back(kMoreLinesBefore + std::to_string(lines - 10) + kMoreLinesAfter);
+  return printed;
 }

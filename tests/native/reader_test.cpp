@@ -23,6 +23,7 @@ std::string Narrow(const wchar_t* name) {
 struct Listing {
   std::vector<std::string> entries;
   std::vector<std::wstring> names;  // the entries as the conversion gave them
+  std::vector<FileFacts> files;     // the facts each entry carries
   std::vector<std::string> printed;
   int last = 0;  // the result that ended the listing
 };
@@ -31,6 +32,7 @@ struct ListOptions {
   bool echo = false;
   OutputEncoding encoding = Cp932Encoding();
   decltype(ReaderPlatform::toWide) toWide = FakeToWide;
+  const wchar_t* baseDirectory = L"";
 };
 
 // Lists the output as ApiFindFirst and ApiFindNext would: one wait, then lines until -1.
@@ -40,6 +42,7 @@ Listing List(FakeOutput& output, const ListOptions& options = {}) {
   context->process = &output;
   context->messageOutput = options.echo ? 1 : 0;
   context->encoding = options.encoding;
+  wcscpy(context->baseDirectory, options.baseDirectory);
   ReaderPlatform platform = FakePlatform(output);
   platform.toWide = options.toWide;
   Listing listing;
@@ -52,6 +55,8 @@ Listing List(FakeOutput& output, const ListOptions& options = {}) {
     if (listing.last != 1) break;
     listing.entries.push_back(Narrow(record.name));
     listing.names.push_back(record.name);
+    listing.files.push_back({record.sizeLow, record.sizeHigh, record.writeTimeLow,
+                             record.writeTimeHigh, record.attributes});
   }
   listing.printed = output.printed;
   return listing;
@@ -111,6 +116,19 @@ TEST(ReaderLines, LinesThatNameNoEntryAreEchoedAndPassedOver) {
   }
 }
 
+// Only a line number between the file part and the second colon makes an entry: a tool's error
+// ("rg: *.h: ...") or a match printed without its line number has other text there.
+TEST(ReaderLines, OnlyALineNumberBeforeTheSecondColonMakesAnEntry) {
+  Listing l = ListWhole(
+      "rg: *.h: IO error (os error 123)\r\n"
+      ".\\inc\\keyboard.h:#define K_PCOMMA K(KT_PAD,16):x\r\n"
+      "a.c::empty\na.c:1a:x\na.c: 12:x\na.c:-1:x\na.c:+1:x\n"
+      "a.c:12:x\na.c:007:x\nC:\\w\\a.c:9:x\n",
+      kEcho);
+  EXPECT_EQ(l.entries, (Entries{"a.c:12", "a.c:007", "C:\\w\\a.c:9"}));
+  EXPECT_EQ(l.printed.size(), 10u);  // every line echoed, and nothing more: there are entries
+}
+
 TEST(ReaderLines, OutputOfNoEntryAtAllEndsOnceAtItsEnd) {
   FakeOutput output;
   output.chunks = {"no colon here\n", "--\n", "\n", "one: colon"};
@@ -124,9 +142,10 @@ TEST(ReaderLines, OutputOfNoEntryAtAllEndsOnceAtItsEnd) {
   ASSERT_EQ(FillOutputBuffer(*context, platform), 1);
   EXPECT_EQ(TakeNextLine(*context, &record, platform), -1);
   EXPECT_TRUE(output.closed);  // the end came from the output, not from the first line
-  EXPECT_EQ(output.printed, (std::vector<std::string>{"no colon here", "--", "", "one: colon"}));
+  EXPECT_EQ(output.printed, (std::vector<std::string>{"no colon here", "--", "", "one: colon",
+                                                       kNoEntryMessage}));
   for (int i = 0; i < 3; ++i) EXPECT_EQ(TakeNextLine(*context, &record, platform), -1);
-  EXPECT_EQ(output.printed.size(), 4u);  // nothing is taken twice
+  EXPECT_EQ(output.printed.size(), 5u);  // nothing is taken or said twice
 }
 
 TEST(ReaderLines, NoOutputAtAllEndsAtOnce) {
@@ -191,6 +210,37 @@ TEST(ReaderLines, ZeroByteInTheNameBecomesABlank) {
 }
 
 // The same output must list the same whatever the child's writes and the pipe's chunks.
+// A listing that ends without an entry although the search printed lines says why, whatever
+// message output says, and shows what the search printed unless message output showed it.
+TEST(ReaderNoEntry, EndWithoutAnEntrySaysWhyAndShowsWhatTheSearchPrinted) {
+  const std::string error = "rg: *.h: IO error (os error 123)", text = "x.h:no number:y";
+  Listing quiet = ListWhole(error + "\r\n" + text + "\n");
+  EXPECT_EQ(quiet.last, -1);
+  EXPECT_EQ(quiet.printed, (std::vector<std::string>{kNoEntryMessage, error, text}));
+  Listing echoed = ListWhole(error + "\r\n" + text + "\n", kEcho);
+  EXPECT_EQ(echoed.printed, (std::vector<std::string>{error, text, kNoEntryMessage}));
+}
+
+TEST(ReaderNoEntry, ShowsAScreenfulOfLinesThenHowManyMore) {
+  std::string output;
+  for (int i = 0; i < 25; ++i) output += "error " + std::to_string(i) + "\r\n";
+  Listing l = ListInChunks(output, {7});
+  ASSERT_EQ(l.printed.size(), 12u);
+  EXPECT_EQ(l.printed[1], "error 0");
+  EXPECT_EQ(l.printed[10], "error 9");
+  EXPECT_EQ(Cp932ToUtf8(l.printed[11]), "\uff08\u307b\u304b 15 \u884c\uff09");  // （ほか 15 行）
+}
+
+TEST(ReaderNoEntry, AnEntryNoOutputOrEscapeAddsNothing) {
+  EXPECT_TRUE(ListWhole("rg: nosuchdir: not found\r\na.c:1:x\nrg: other\n").printed.empty());
+  EXPECT_TRUE(ListWhole("").printed.empty());
+  FakeOutput output;
+  output.chunks = {"rg: error\n"};
+  output.hangAtEnd = true;
+  output.escapeAtPoll = 0;
+  EXPECT_EQ(List(output).printed, (std::vector<std::string>{kInterruptedMessage}));
+}
+
 TEST(ReaderChunking, EveryChunkingListsTheSame) {
   std::string text;
   text += "src\\a.c:12:int x;\r\n";
@@ -346,7 +396,7 @@ TEST(ReaderLeadBytes, HalfCharacterAtTheBufferEndIsNotEchoed) {
 
 TEST(ReaderLeadBytes, LoneLeadByteAsTheWholeLineIsCut) {
   Listing l = ListWhole("\x81\n", kEcho);
-  EXPECT_EQ(l.printed, (std::vector<std::string>{""}));
+  EXPECT_EQ(l.printed[0], "");
 }
 
 // Random outputs built from the bytes that matter (colons, line breaks, lead bytes, zeros) must
@@ -371,7 +421,7 @@ TEST(ReaderModel, RandomOutputsListAsTheModelSays) {
       ModelListing model = ModelList(text, encoding.structure);
       Listing l = ListInChunks(text, sizes, {true, encoding});
       ASSERT_EQ(l.entries, model.entries) << "round " << round << ", " << encoding.codePage;
-      ASSERT_EQ(l.printed, model.echoed) << "round " << round << ", " << encoding.codePage;
+      ASSERT_EQ(l.printed, ModelPrinted(model, true)) << "round " << round << ", " << encoding.codePage;
     }
   }
 }
@@ -429,27 +479,41 @@ TEST(ReaderUtf8, ByteOrderMarkAtTheStartIsDroppedOnlyThere) {
             (Entries{"\xef\xbb\xbf"
                      "a:1"}));
   // The start of a mark and no more is text too.
-  EXPECT_EQ(ListWhole("\xef\xbb", kUtf8Echo).printed, (std::vector<std::string>{""}));
+  EXPECT_EQ(ListWhole("\xef\xbb", kUtf8Echo).printed[0], "");
 }
 
-TEST(ReaderPaths, DriveColonIsNoSeparatorButOtherNamesAreCutAsBefore) {
+TEST(ReaderPaths, DriveColonIsNoSeparator) {
   Listing l = ListWhole(
       "C:\\work\\a.c:12:int x;\r\nd:/src/b.c:3:y\r\n\\\\srv\\share\\c.c:4:z\r\nC:d.c:5:w\r\n");
-  EXPECT_EQ(l.entries,
-            (Entries{"C:\\work\\a.c:12", "d:/src/b.c:3", "\\\\srv\\share\\c.c:4", "C:d.c"}));
+  // "C:d.c" has no separator after its colon: that colon ends the file part, and "d.c" is no
+  // line number.
+  EXPECT_EQ(l.entries, (Entries{"C:\\work\\a.c:12", "d:/src/b.c:3", "\\\\srv\\share\\c.c:4"}));
 }
 
-// Real conversions, for names whose bytes differ by code page but whose characters do not.
-bool IconvToWide(void*, uint32_t codePage, wchar_t* out, size_t capacity, const char* text) {
+// Real conversions, for names whose bytes differ by code page but whose characters do not. A
+// byte that is no character stands as U+FFFD, as in the system's own conversion.
+Decoded IconvToWide(void*, uint32_t codePage, wchar_t* out, size_t capacity, const char* text) {
   iconv_t convert = iconv_open("WCHAR_T", codePage == kUtf8CodePage ? "UTF-8" : "CP932");
   char* from = const_cast<char*>(text);
   char* to = reinterpret_cast<char*>(out);
   size_t inLeft = strlen(text), outLeft = (capacity - 1) * sizeof(wchar_t);
-  iconv(convert, &from, &inLeft, &to, &outLeft);
+  Decoded result = Decoded::kValid;
+  while (inLeft > 0 && iconv(convert, &from, &inLeft, &to, &outLeft) == static_cast<size_t>(-1)) {
+    if (errno == E2BIG || outLeft < sizeof(wchar_t)) {
+      result = Decoded::kTooLong;
+      break;
+    }
+    *reinterpret_cast<wchar_t*>(to) = 0xFFFD;
+    to += sizeof(wchar_t);
+    outLeft -= sizeof(wchar_t);
+    ++from;
+    --inLeft;
+    result = Decoded::kReplaced;
+  }
   *reinterpret_cast<wchar_t*>(to) = 0;
   iconv_close(convert);
-  if (inLeft != 0) out[0] = 0;
-  return inLeft == 0;
+  if (result == Decoded::kTooLong) out[0] = 0;
+  return result;
 }
 
 TEST(ReaderCodePages, SameNamesInCodePage932AndUtf8GiveTheSameEntries) {
@@ -497,6 +561,98 @@ TEST(ReaderCodePages, LongJapaneseNamesArePassedOverWhereTheyDoNotFit) {
     EXPECT_EQ(ListInChunks(Cp932ToUtf8(cp932), {size}, {false, Utf8Encoding(), IconvToWide}).names,
               expected)
         << size;
+}
+
+FileFacts Facts(uint32_t size) {
+  return {size, 0, 1000 + size, 1, 0x20};
+}
+
+TEST(ReaderFiles, EachEntryCarriesItsFilesFactsAndAMissingFileTheFailureValues) {
+  FakeOutput output;
+  output.chunks = {"a.c:1:x\nb.c:2:y\nD:\\abs.c:3:z\n"};
+  output.files[L"C:\\w\\a.c"] = Facts(11);
+  output.files[L"D:\\abs.c"] = Facts(33);
+  Listing l = List(output, {.baseDirectory = L"C:\\w"});
+  ASSERT_EQ(l.files.size(), 3u);
+  EXPECT_EQ(memcmp(&l.files[0], &output.files[L"C:\\w\\a.c"], sizeof(FileFacts)), 0);
+  EXPECT_EQ(memcmp(&l.files[1], &kMissingFile, sizeof(FileFacts)), 0);
+  EXPECT_EQ(memcmp(&l.files[2], &output.files[L"D:\\abs.c"], sizeof(FileFacts)), 0);
+}
+
+TEST(ReaderFiles, OneFilesMatchesInARowShareOneLookUp) {
+  FakeOutput output;
+  output.chunks = {"a.c:1:x\na.c:2:x\nb.c:3:x\na.c:4:x\n"};
+  List(output, {.baseDirectory = L"C:\\w"});
+  EXPECT_EQ(output.lookedUp, (std::vector<std::wstring>{L"C:\\w\\a.c", L"C:\\w\\b.c", L"C:\\w\\a.c"}));
+}
+
+// A tool that prints UTF-8 under the default setting, or code page 932 under 65001: the reading
+// the setting gives names no file, the other reading names the real one, and the entry takes it,
+// echo included. A name that names no file either way lists as the setting reads it.
+TEST(ReaderFiles, NameTheSettingMisreadsTakesTheReadingThatNamesAFile) {
+  const std::string memo = "docs\\\x83\x81\x83\x82.txt", none = "\x83\x69\x83\x56.txt";  // メモ, ナシ
+  const std::wstring wideMemo = L"docs\\\u30e1\u30e2.txt";
+  struct Case {
+    OutputEncoding encoding;
+    std::string output;
+  } cases[] = {
+      {Cp932Encoding(), Cp932ToUtf8(memo + ":2:x\n" + memo + ":5:y\n" + none + ":1:z\n")},
+      {Utf8Encoding(), memo + ":2:x\n" + memo + ":5:y\n" + none + ":1:z\n"},
+  };
+  for (const Case& c : cases) {
+    FakeOutput output;
+    output.chunks = {c.output};
+    output.files[L"C:\\w\\" + wideMemo] = Facts(7);
+    Listing l = List(output, {.echo = true, .encoding = c.encoding, .toWide = IconvToWide,
+                              .baseDirectory = L"C:\\w"});
+    uint32_t setting = c.encoding.codePage, other = OtherCodePage(setting);
+    ASSERT_EQ(l.names.size(), 3u) << setting;
+    EXPECT_EQ(l.names[0], wideMemo + L":2") << setting;
+    EXPECT_EQ(l.names[1], wideMemo + L":5") << setting;
+    EXPECT_EQ(l.files[0].sizeLow, 7u) << setting;
+    EXPECT_EQ(l.files[1].sizeLow, 7u) << setting;
+    wchar_t asRead[kPathCapacity];
+    std::string noneBytes = c.output.substr(c.output.rfind('\n', c.output.size() - 2) + 1);
+    noneBytes.resize(noneBytes.find(":1:") + 2);
+    IconvToWide(nullptr, setting, asRead, kPathCapacity, noneBytes.c_str());
+    EXPECT_EQ(l.names[2], asRead) << setting;
+    EXPECT_EQ(memcmp(&l.files[2], &kMissingFile, sizeof(FileFacts)), 0) << setting;
+    EXPECT_EQ(output.printedCodePages, (std::vector<uint32_t>{other, other, setting}));
+    // Each reading of each name looked up once; the file's next match asks nothing.
+    EXPECT_EQ(output.lookedUp.size(), 4u) << setting;
+  }
+}
+
+TEST(ReaderFiles, NameThatListsRightOrHasNoOtherReadingIsLookedUpOnce) {
+  FakeOutput output;
+  // ASCII reads the same either way; 0x83 0x82 is no UTF-8.
+  output.chunks = {"a.c:1:x\n\x83\x81.c:2:x\n\x83\x82.c:3:x\n"};
+  output.files[L"C:\\w\\\u30e1.c"] = Facts(1);
+  Listing l = List(output, {.toWide = IconvToWide, .baseDirectory = L"C:\\w"});
+  EXPECT_EQ(l.names, (std::vector<std::wstring>{L"a.c:1", L"\u30e1.c:2", L"\u30e2.c:3"}));
+  EXPECT_EQ(output.lookedUp, (std::vector<std::wstring>{L"C:\\w\\a.c", L"C:\\w\\\u30e1.c",
+                                                        L"C:\\w\\\u30e2.c"}));
+}
+
+// ripgrep writes ".\" before every name; the long form that passes the system's limit takes it
+// literally, so it is resolved first. A relative BaseDirectory has no long form.
+TEST(ReaderFiles, RealPathPastTheLimitIsLookedUpInItsLongForm) {
+  std::wstring base = L"C:\\" + std::wstring(250, L'b');
+  std::string line = ".\\sub\\..\\" + std::string(20, 'f') + ".txt:3:x\n";
+  std::wstring longForm = L"\\\\?\\" + base + L"\\" + std::wstring(20, L'f') + L".txt";
+  FakeOutput absolute;
+  absolute.chunks = {line};
+  absolute.files[longForm] = Facts(9);
+  Listing l = List(absolute, {.baseDirectory = base.c_str()});
+  ASSERT_EQ(l.files.size(), 1u);
+  EXPECT_EQ(l.files[0].sizeLow, 9u);
+  EXPECT_EQ(absolute.lookedUp, (std::vector<std::wstring>{longForm}));
+  FakeOutput relative;
+  relative.chunks = {line};
+  Listing r = List(relative, {.baseDirectory = base.c_str() + 3});
+  ASSERT_EQ(r.files.size(), 1u);
+  EXPECT_EQ(r.files[0].attributes, kMissingFile.attributes);
+  EXPECT_TRUE(relative.lookedUp.empty());
 }
 
 }  // namespace

@@ -54,9 +54,10 @@ TEST_F(BridgeTest, PrintStopsAtTheFirstCarriageReturnAndSendsEmptyTexts) {
 TEST_F(BridgeTest, PrintAnsiConvertsCodePage932) {
   HostPrintAnsi(kInterruptedMessage);
   HostPrintAnsi("a\x82\xa0\rb");
+  HostPrintAnsi("bad\xff\x81\x20!");  // no character: 0xff, and 0x81 before a blank
   EXPECT_EQ(host->Printed(),
             (std::vector<std::wstring>{L"\u51e6\u7406\u3092\u4e2d\u65ad\u3057\u307e\u3057\u305f",
-                                       L"a\u3042"}));
+                                       L"a\u3042", L"bad?? !"}));
 }
 
 TEST_F(BridgeTest, EndOfListingCallsMesOkWithoutArguments) {

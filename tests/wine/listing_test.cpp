@@ -37,6 +37,12 @@ WIN32_FILE_ATTRIBUTE_DATA Attributes(const std::wstring& path) {
   return data;
 }
 
+// 検索コマンドの出力に「ファイル名:行番号:」で始まる行はありませんでした。
+const std::wstring kNoEntry =
+    L"\u691c\u7d22\u30b3\u30de\u30f3\u30c9\u306e\u51fa\u529b\u306b\u300c\u30d5\u30a1\u30a4\u30eb"
+    L"\u540d:\u884c\u756a\u53f7:\u300d\u3067\u59cb\u307e\u308b\u884c\u306f\u3042\u308a\u307e\u305b"
+    L"\u3093\u3067\u3057\u305f\u3002";
+
 std::string NumberedLines(int count, int matchA, int matchB) {
   std::string text;
   for (int i = 1; i <= count; ++i)
@@ -87,6 +93,87 @@ TEST_F(ListingTest, ToolsNoticeAmongTheResultsIsEchoedAndTheRestListed) {
   EXPECT_EQ(printed[2], L"a.bin: binary file matches (found \"\\0\" byte around offset 5)");
   EXPECT_EQ(host->Count(L"MesOk"), 1);
   api().close(handle);
+}
+
+// A tool's error shares the pipe with its results (ripgrep's for a folder that does not exist):
+// among results it is passed over; alone, the listing says why it is empty and shows it.
+TEST_F(ListingTest, ToolsErrorsArePassedOverAndAListingOfNothingElseSaysWhy) {
+  HANDLE handle = OpenChild(
+      L"out:a.txt:1:x\\r\\n err:rg:\\x20nosuchdir:\\x20The\\x20system\\x20cannot\\x20find\\x20the\\x20"
+      L"file\\x20specified.\\x20(os\\x20error\\x202)\\r\\n out:b.txt:2:y\\r\\n");
+  EXPECT_EQ(List(handle).names, (Names{L"a.txt:1", L"b.txt:2"}));
+  EXPECT_TRUE(host->Printed().empty());
+  api().close(handle);
+  for (bool messageOutput : {false, true}) {
+    host->calls.clear();
+    handle = OpenChild(L"err:rg:\\x20*.h:\\x20IO\\x20error\\x20(os\\x20error\\x20123)\\r\\n "
+                       L"out:.\\\\inc\\\\k.h:#define\\x20A\\x20B:1\\n",
+                       messageOutput);
+    Listed listed = List(handle);
+    EXPECT_TRUE(listed.names.empty());
+    EXPECT_EQ(listed.last, -1);
+    Names lines = {L"rg: *.h: IO error (os error 123)", L".\\inc\\k.h:#define A B:1"};
+    Names expected = {kNoEntry, lines[0], lines[1]};  // the reason, then what was printed
+    if (messageOutput) expected = {L"", kListingHeader, lines[0], lines[1], kNoEntry};
+    EXPECT_EQ(host->Printed(), expected);
+    EXPECT_EQ(host->Count(L"MesOk"), messageOutput ? 1 : 0);
+    api().close(handle);
+  }
+}
+
+// sgrep prints as such tools do: an error on standard error for a folder that does not exist,
+// and without /N no line numbers at all.
+TEST_F(ListingTest, SgrepsErrorsAndMatchesWithoutLineNumbers) {
+  WriteBytes(folder + L"a.txt", "foo: one\r\n");
+  WriteBytes(folder + L"b.txt", "two foo\r\n");
+  SearchIn(folder);
+  Load({{L"GrepCommand", SgrepCommand()}});
+  HANDLE handle = Open(L"\"" + folder + L"\" foo a.txt nosuchdir\\*.txt b.txt");
+  EXPECT_EQ(List(handle).names, (Names{L"a.txt:1", L"b.txt:1"}));
+  EXPECT_TRUE(host->Printed().empty());
+  api().close(handle);
+  WriteConfig({{L"GrepCommand", L"\"" + ProgramDirectory() + L"sgrep.exe\" /I"}});
+  handle = Open(L"\"" + folder + L"\" foo a.txt nosuchdir\\*.txt b.txt");
+  EXPECT_TRUE(List(handle).names.empty());
+  Names printed = host->Printed();
+  ASSERT_EQ(printed.size(), 4u);
+  EXPECT_EQ(printed[0], kNoEntry);
+  EXPECT_EQ(printed[1], L"a.txt:foo: one");
+  EXPECT_EQ(printed[2].substr(0, 45), L"sgrep: nosuchdir\\*.txt: cannot open (os error");
+  EXPECT_EQ(printed[3], L"b.txt:two foo");
+  api().close(handle);
+}
+
+TEST_F(ListingTest, ReasonShowsAScreenfulOfLinesAndHowManyMore) {
+  HANDLE handle = OpenChild(L"repeat:13:no\\x20number:here\\r\\n");
+  List(handle);
+  Names printed = host->Printed();
+  ASSERT_EQ(printed.size(), 12u);
+  EXPECT_EQ(printed[0], kNoEntry);
+  EXPECT_EQ(printed[10], L"no number:here");
+  EXPECT_EQ(printed[11], L"\uff08\u307b\u304b 3 \u884c\uff09");  // （ほか 3 行）
+  api().close(handle);
+}
+
+// Bytes that are no character of the code page show as replacement characters, never as an empty
+// line.
+TEST_F(ListingTest, EchoOfBytesThatAreNoCharacterIsNeverEmpty) {
+  Load();
+  for (const wchar_t* codePage : {L"932", L"65001"}) {
+    host->calls.clear();
+    WriteConfig(
+        {{L"GrepCommand", ChildCommand()}, {L"MessageOutput", L"1"}, {L"CodePage", codePage}});
+    HANDLE handle = Open(L"\"" + folder + L"\" out:a.txt:1:\\xff\\xfe\\x20ok\\r\\n");
+    EXPECT_EQ(List(handle).names, (Names{L"a.txt:1"}));
+    Names printed = host->Printed();
+    ASSERT_EQ(printed.size(), 3u);
+    std::wstring echo = printed[2];
+    ASSERT_EQ(echo.size(), 13u) << ToUtf8(codePage);
+    EXPECT_EQ(echo.substr(0, 8), L"a.txt:1:");
+    EXPECT_EQ(echo.substr(10), L" ok");
+    for (wchar_t c : echo.substr(8, 2)) EXPECT_TRUE(c == L'?' || c == 0xfffd) << ToUtf8(codePage);
+    api().close(handle);
+  }
 }
 
 TEST_F(ListingTest, TwoMatchesInOneFileShareItsSizeTimeAndAttributes) {

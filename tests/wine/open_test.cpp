@@ -36,6 +36,15 @@ TEST_F(OpenTest, ValuesAreTakenAsTheProfileReaderGivesThem) {
   HANDLE handle = Open(L"\"C:\\work\" foo");
   EXPECT_STREQ(Context(handle).commandLine, L"  grep -n   foo");
   api().close(handle);
+  // A command that begins and ends with a quote keeps them only inside one more pair.
+  const std::wstring command = L"\"C:\\Program Files\\rg.exe\" -n --glob \"*.h\"";
+  for (const std::wstring& value : {command, L"\"" + command + L"\""}) {
+    WriteConfig({{L"GrepCommand", value}});
+    handle = Open(L"\"C:\\work\" foo");
+    EXPECT_EQ(std::wstring(Context(handle).commandLine),
+              (value == command ? command.substr(1, command.size() - 2) : command) + L"  foo");
+    api().close(handle);
+  }
 }
 
 TEST_F(OpenTest, MessageOutputIsOnOnlyForALeadingOne) {

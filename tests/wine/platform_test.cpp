@@ -10,12 +10,14 @@
 namespace {
 
 std::wstring Convert(const char* bytes, size_t capacity = kPathCapacity,
-                     uint32_t codePage = kCp932) {
+                     uint32_t codePage = kCp932, Decoded* decoded = nullptr) {
   wchar_t out[kPathCapacity + 8];
   wmemset(out, L'#', kPathCapacity + 8);
-  bool whole = Win32Reader().toWide(nullptr, codePage, out, capacity, bytes);
+  Decoded result = Win32Reader().toWide(nullptr, codePage, out, capacity, bytes);
+  if (decoded != nullptr) *decoded = result;
   EXPECT_EQ(out[capacity], L'#') << "wrote past the field";
-  EXPECT_EQ(whole, out[0] != 0 || bytes[0] == 0) << "a cut text must be reported, and only then";
+  EXPECT_EQ(result != Decoded::kTooLong, out[0] != 0 || bytes[0] == 0)
+      << "a cut text must be reported, and only then";
   size_t n = 0;
   while (n < capacity && out[n] != 0) ++n;
   EXPECT_LT(n, capacity) << "no terminator";
@@ -61,6 +63,43 @@ TEST(SearchPlatform, OtherCodePagesUseTheSystemsConversion) {
   name = std::string(257, 'n') + "\xf0\x9f\x98\x80";
   EXPECT_EQ(Convert(name.c_str(), kPathCapacity, kUtf8CodePage),
             std::wstring(257, L'n') + L"\U0001f600");
+}
+
+// Whether a name is valid text in a code page decides whether that reading of it is tried.
+TEST(SearchPlatform, ConversionTellsValidTextFromReplacedBytes) {
+  setlocale(LC_ALL, "Japanese");
+  struct Row {
+    const char* bytes;
+    uint32_t codePage;
+    Decoded decoded;
+  } rows[] = {
+      {"docs\\\x83\x81\x83\x82.txt", kCp932, Decoded::kValid},
+      {"caf\xc3\xa9", kCp932, Decoded::kValid},  // UTF-8 read as 932: valid, but "cafﾃｩ"
+      {"a\xff\xfe", kCp932, Decoded::kReplaced},
+      {"docs\\\xe3\x83\xa1.txt", kUtf8CodePage, Decoded::kValid},
+      {"\x83\x81\x83\x82", kUtf8CodePage, Decoded::kReplaced},
+      {"a\xe3\x83", kUtf8CodePage, Decoded::kReplaced},
+  };
+  for (const Row& row : rows) {
+    Decoded decoded = Decoded::kTooLong;
+    EXPECT_FALSE(Convert(row.bytes, kPathCapacity, row.codePage, &decoded).empty()) << row.bytes;
+    EXPECT_EQ(decoded, row.decoded) << row.bytes << " in " << row.codePage;
+  }
+}
+
+// A file's facts by its path, also where only the long form reaches it.
+TEST(SearchPlatform, LookUpGivesAFilesFactsOrNothing) {
+  std::wstring folder = MakeTempDirectory();
+  WriteBytes(folder + L"a.txt", "12345");
+  FileFacts facts = kMissingFile;
+  ASSERT_TRUE(Win32Reader().lookUp(nullptr, (folder + L"a.txt").c_str(), &facts));
+  EXPECT_EQ(facts.sizeLow, 5u);
+  EXPECT_NE(facts.writeTimeLow | facts.writeTimeHigh, 0u);
+  EXPECT_EQ(facts.attributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
+  FileFacts untouched = {1, 2, 3, 4, 5};
+  EXPECT_FALSE(Win32Reader().lookUp(nullptr, (folder + L"none.txt").c_str(), &untouched));
+  EXPECT_EQ(untouched.sizeLow, 1u);
+  RemoveTree(folder);
 }
 
 TEST(SearchPlatform, CodePagesAreDescribedByTheirByteStructure) {

@@ -10,10 +10,13 @@ using Names = std::vector<std::wstring>;
 
 const std::wstring kInterrupted = L"\u51e6\u7406\u3092\u4e2d\u65ad\u3057\u307e\u3057\u305f";
 
-TEST_F(SearchTest, MissingCommandPrintsTheLaunchErrorWhateverMessageOutputSays) {
+// The system's reason, then the command line that was tried: a typo or a program that is not on
+// the PATH shows there.
+TEST_F(SearchTest, MissingCommandPrintsTheLaunchErrorAndTheCommandWhateverMessageOutputSays) {
   Load();
   const std::wstring error = L"ERROR: API = Redirect.  error code = 2.  message = " +
                              SystemText(2).substr(0, SystemText(2).find(L'\r'));
+  const std::wstring tried = folder + L"no-such-program.exe  foo";
   for (bool messageOutput : {false, true}) {
     host->calls.clear();
     WriteConfig({{L"GrepCommand", folder + L"no-such-program.exe"},
@@ -21,7 +24,8 @@ TEST_F(SearchTest, MissingCommandPrintsTheLaunchErrorWhateverMessageOutputSays) 
     HANDLE handle = Open(L"\"" + folder + L"\" foo");
     FindRecord record;
     EXPECT_EQ(api().findFirst(handle, nullptr, &record), 0);
-    Names expected = messageOutput ? Names{L"", kListingHeader, error} : Names{error};
+    Names expected =
+        messageOutput ? Names{L"", kListingHeader, error, tried} : Names{error, tried};
     EXPECT_EQ(host->Printed(), expected);
     EXPECT_EQ(host->Count(L"MesOk"), 0);
     EXPECT_EQ(Context(handle).process, nullptr);
