@@ -16,7 +16,8 @@ extern IDispatch* g_hostObject;
 // 0: connected; -1: the ProgID does not resolve; -2: the object cannot be created; -3: already
 // connected (nothing is done).
 int ConnectHost();
-// Releases the object and COM, only when the object was obtained at connect.
+// Releases the object, if one was obtained, and undoes connect's COM initialisation, if it
+// succeeded.
 void DisconnectHost();
 
 // The general late-bound call. Exactly `count` arguments are read from `args`; the caller keeps

@@ -8,10 +8,17 @@
 
 IDispatch* g_hostObject = nullptr;
 
+namespace {
+// Whether attach initialised COM on the host's thread (S_OK or S_FALSE): only then may detach
+// uninitialise it. On a thread already in another apartment the call fails and the host's own
+// initialisation is not ours to undo.
+bool g_comInitialized = false;
+}  // namespace
+
 int ConnectHost() {
   if (g_hostObject != nullptr) return -3;
-  // Whatever this returns, the object is asked for; unload undoes it only when one was made.
-  CoInitialize(nullptr);
+  // Whatever this returns, the object is asked for.
+  g_comInitialized = SUCCEEDED(CoInitialize(nullptr));
   CLSID clsid;
   if (FAILED(CLSIDFromProgID(kHostProgId, &clsid))) return -1;
   if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
@@ -23,10 +30,10 @@ int ConnectHost() {
 }
 
 void DisconnectHost() {
-  if (g_hostObject == nullptr) return;
-  g_hostObject->Release();
-  CoUninitialize();
+  if (g_hostObject != nullptr) g_hostObject->Release();
   g_hostObject = nullptr;
+  if (g_comInitialized) CoUninitialize();
+  g_comInitialized = false;
 }
 
 HRESULT InvokeHostMethod(WORD kind, VARIANT* result, IDispatch* object, const wchar_t* name,

@@ -133,7 +133,8 @@ int LiveHostObjects() {
 }
 
 TestHost::TestHost(bool serveHostObject) {
-  CoInitialize(nullptr);
+  // A thread already in the multithreaded apartment keeps it: then there is nothing to undo.
+  comInitialized_ = SUCCEEDED(CoInitialize(nullptr));
   if (!serveHostObject) return;
   RegisterProgId();
   factory_ = new Factory(this);
@@ -145,7 +146,7 @@ TestHost::~TestHost() {
   Unload();
   if (cookie_ != 0) CoRevokeClassObject(cookie_);
   if (factory_ != nullptr) factory_->Release();
-  CoUninitialize();
+  if (comInitialized_) CoUninitialize();
 }
 
 bool TestHost::Load(const std::wstring& dllPath) {

@@ -42,8 +42,9 @@ struct PluginApi {
 
 class TestHost {
  public:
-  // Initialises COM on the calling thread and, unless told not to, registers "afxw.obj" and its
-  // class object there, so the plugin finds the host object when it is loaded on this thread.
+  // Initialises COM on the calling thread (in the single-threaded apartment, unless the thread is
+  // in the multithreaded one already) and, unless told not to, registers "afxw.obj" and its class
+  // object there, so the plugin finds the host object when it is loaded on this thread.
   explicit TestHost(bool serveHostObject = true);
   ~TestHost();
   TestHost(const TestHost&) = delete;
@@ -66,6 +67,7 @@ class TestHost {
   int Count(const wchar_t* method) const;
 
  private:
+  bool comInitialized_ = false;
   IClassFactory* factory_ = nullptr;
   DWORD cookie_ = 0;
   HMODULE module_ = nullptr;

@@ -92,27 +92,51 @@ TEST_F(ModuleTest, WithoutAHostObjectItLoadsAnswersAndStaysSilent) {
   EXPECT_TRUE(host->calls.empty());
 }
 
-// COM's initialisation count on a thread of its own tells whether detach undid the attach.
-TEST(ModuleLifecycle, DetachUndoesComOnlyWhenTheHostObjectWasObtained) {
+// COM's initialisation count on a thread of its own tells whether detach undid exactly what
+// attach did: CoInitialize answers S_FALSE while the thread is initialised, S_OK once it is not.
+TEST(ModuleLifecycle, DetachUndoesExactlyTheComInitialisationOfAttach) {
   std::wstring folder = MakeTempDirectory();
   std::wstring dll = folder + L"sarvik.dll";
   ASSERT_TRUE(CopyFileW((ProgramDirectory() + L"sarvik.dll").c_str(), dll.c_str(), FALSE));
   for (bool hostObject : {false, true}) {
-    bool comLeft = false;
     std::thread([&] {
       TestHost host(hostObject);  // initialises COM once on this thread
       HMODULE module = LoadLibraryW(dll.c_str());
       ASSERT_NE(module, nullptr);
+      EXPECT_EQ(LiveHostObjects() > 0, hostObject);
       FreeLibrary(module);
+      EXPECT_EQ(CoInitialize(nullptr), S_FALSE) << "detach took the host's own away";
+      CoUninitialize();
       CoUninitialize();  // the test host's own
-      APTTYPE type;
-      APTTYPEQUALIFIER qualifier;
-      comLeft = SUCCEEDED(CoGetApartmentType(&type, &qualifier));
-      if (!comLeft) CoInitialize(nullptr);  // so the test host's own uninitialise balances
-    }).join();
-    // Without the object, attach's initialisation is left in place; with it, detach undid it.
-    EXPECT_EQ(comLeft, !hostObject) << "host object: " << hostObject;
+      EXPECT_EQ(CoInitialize(nullptr), S_OK) << "attach's was left, host object: " << hostObject;
+    }).join();  // the test host's destructor undoes the last
   }
+  RemoveTree(folder);
+}
+
+// A host thread in the multithreaded apartment: attach's CoInitialize fails there (a changed
+// mode), so detach must leave the thread's own initialisation alone, host object or not.
+TEST(ModuleLifecycle, OnAThreadInTheMultithreadedApartmentComIsLeftAsItWas) {
+  std::wstring folder = MakeTempDirectory();
+  std::wstring dll = folder + L"sarvik.dll";
+  ASSERT_TRUE(CopyFileW((ProgramDirectory() + L"sarvik.dll").c_str(), dll.c_str(), FALSE));
+  std::thread([&] {
+    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+    {
+      TestHost host;  // serves the host object from this apartment
+      HMODULE module = LoadLibraryW(dll.c_str());
+      ASSERT_NE(module, nullptr);
+      EXPECT_GT(LiveHostObjects(), 0);
+      FreeLibrary(module);
+      EXPECT_EQ(LiveHostObjects(), 0);
+    }
+    EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_FALSE)
+        << "detach took the thread's own initialisation away";
+    CoUninitialize();
+    CoUninitialize();
+    EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+    CoUninitialize();
+  }).join();
   RemoveTree(folder);
 }
 
