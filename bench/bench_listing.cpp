@@ -9,6 +9,9 @@
 //                                    the same output written steadily, then BURST lines at a
 //                                    time GAP_MS apart: the plugin against a reader that never
 //                                    sleeps, and the reader's sleeps counted through its seam
+//   sarvik-bench pumping LINES [DLL] the longest the host's messages wait while LINES lines are
+//                                    listed from a writer that keeps the pipe full (by a 10 ms
+//                                    timer's ticks); DLL: another sarvik.dll to measure
 //   sarvik-bench memory LINES        peak private bytes while listing LINES lines
 //   sarvik-bench latency RUNS        child's first output to ApiFindFirst returning
 #include <windows.h>
@@ -225,8 +228,8 @@ long CountedListing(const Workspace& w, const std::wstring& script, Sleeps* slee
   reader.sleep = CountedSleep;
   FindRecord record;
   long entries = 0;
-  if (FillOutputBuffer(*context, reader) == 1)
-    while (TakeNextLine(*context, &record, reader) == 1) ++entries;
+  if (FillOutputBuffer(*context, reader) == Waited::kOutput)
+    while (TakeNextLine(*context, &record, reader) == Taken::kEntry) ++entries;
   CloseSearchHandles(*context);
   return entries;
 }
@@ -271,6 +274,44 @@ int Pace(int lines, int burst, int gap) {
   }
   Cleanup(w);
   return failed == 0 ? 0 : 1;
+}
+
+// The host's timer ticks only when the plugin pumps: the longest gap between ticks is the longest
+// the host's window went unanswered (to within the timer's own 10 ms).
+std::vector<DWORD>* g_ticks = nullptr;
+LRESULT CALLBACK TickingProc(HWND window, UINT message, WPARAM w, LPARAM l) {
+  if (message == WM_TIMER && g_ticks != nullptr) g_ticks->push_back(GetTickCount());
+  return DefWindowProcW(window, message, w, l);
+}
+
+int Pumping(int lines, const wchar_t* dll) {
+  Workspace w = Prepare(lines, 16);
+  if (dll != nullptr) CopyFileW(dll, (w.folder + L"sarvik.dll").c_str(), FALSE);
+  WNDCLASSW windowClass = {};
+  windowClass.lpfnWndProc = TickingProc;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = L"sarvik-bench-ticks";
+  RegisterClassW(&windowClass);
+  HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                nullptr, windowClass.hInstance, nullptr);
+  std::vector<DWORD> ticks;
+  g_ticks = &ticks;
+  SetTimer(window, 1, 10, nullptr);
+  DWORD started = GetTickCount();
+  double seconds = 0;
+  long entries = PluginListing(w, false, &seconds, L"cat:" + w.output);
+  DWORD ended = GetTickCount();
+  KillTimer(window, 1);
+  g_ticks = nullptr;
+  DestroyWindow(window);
+  DWORD longest = ticks.empty() ? ended - started : ticks.front() - started;
+  for (size_t i = 1; i < ticks.size(); ++i) longest = std::max(longest, ticks[i] - ticks[i - 1]);
+  if (!ticks.empty()) longest = std::max(longest, ended - ticks.back());
+  std::printf("%ld entries in %.3f s; the host's 10 ms timer ticked %zu times, longest between "
+              "ticks %lu ms\n",
+              entries, seconds, ticks.size(), static_cast<unsigned long>(longest));
+  Cleanup(w);
+  return entries == lines ? 0 : 1;
 }
 
 int Memory(int lines) {
@@ -330,6 +371,7 @@ int wmain(int argc, wchar_t** argv) {
   if (argc < 3) {
     std::printf(
         "usage: sarvik-bench throughput LINES [PER_FILE] | pace LINES BURST GAP_MS | "
+        "pumping LINES [DLL] | "
         "memory LINES | latency RUNS\n");
     return 2;
   }
@@ -337,6 +379,7 @@ int wmain(int argc, wchar_t** argv) {
   int count = _wtoi(argv[2]);
   if (what == L"throughput") return Throughput(count, argc > 3 ? _wtoi(argv[3]) : 1);
   if (what == L"pace" && argc > 4) return Pace(count, _wtoi(argv[3]), _wtoi(argv[4]));
+  if (what == L"pumping") return Pumping(count, argc > 3 ? argv[3] : nullptr);
   if (what == L"memory") return Memory(count);
   if (what == L"latency") return Latency(count);
   return 2;

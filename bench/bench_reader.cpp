@@ -35,8 +35,11 @@ bool Read(void* user, void*, char* into, uint32_t capacity, uint32_t* got) {
   return true;
 }
 void Close(void*, void*) {}
-bool NoEscape(void*) {
-  return false;
+uint8_t NoEscape(void*) {
+  return 0;
+}
+uint32_t Never(void*) {
+  return 0;
 }
 void Nothing(void*) {}
 void NoSleep(void*, uint32_t) {}
@@ -59,8 +62,8 @@ bool Exists(void*, const wchar_t*, FileFacts* facts) {
 extern "C" __attribute__((noinline)) long ListAll(SearchContext* context, FindRecord* record,
                                                   const ReaderPlatform* platform) {
   long entries = 0;
-  if (FillOutputBuffer(*context, *platform) != 1) return 0;
-  while (TakeNextLine(*context, record, *platform) == 1) ++entries;
+  if (FillOutputBuffer(*context, *platform) != Waited::kOutput) return 0;
+  while (TakeNextLine(*context, record, *platform) == Taken::kEntry) ++entries;
   return entries;
 }
 
@@ -75,9 +78,10 @@ int main(int argc, char** argv) {
       .peek = Peek,
       .read = Read,
       .closePipe = Close,
-      .escapePressed = NoEscape,
+      .escapeState = NoEscape,
       .pumpMessages = Nothing,
       .sleep = NoSleep,
+      .now = Never,
       .terminate = NoTerminate,
       .print = NoPrint,
       .toWide = Widen,

@@ -64,6 +64,7 @@ add_subdirectory(${GTEST_SOURCE_DIR} googletest EXCLUDE_FROM_ALL)
 
 set(WINE_TEST_SOURCES
   tests/wine/bridge_test.cpp
+  tests/wine/control_test.cpp
   tests/wine/entry_test.cpp
   tests/wine/listing_test.cpp
   tests/wine/module_test.cpp

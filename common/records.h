@@ -82,6 +82,14 @@ struct SearchContext {
   // Empty polls since the last read that got data: the wait grows with it, so a search printing
   // in bursts is read at its own pace while an idle one is polled no more often than before.
   uint8_t silentPolls;
+  // An Escape key held down since before the listing started: it counts once released.
+  uint8_t escapeHeld;
+  // A listing call (ApiFindFirst, ApiFindNext) is under way. The host may call in again from a
+  // message its wait dispatches: then no second listing call runs, and ApiClose only sets
+  // `closing`; the context is released when the listing call returns.
+  uint8_t listing;
+  uint8_t closing;
+  uint32_t lastWatch;  // when the host's messages and Escape were last looked at
   // Whether this listing has listed an entry; until it has, how many lines named none, and the
   // first of them as read (unless message output shows them anyway), to say why it stays empty.
   uint8_t listedAny;
@@ -129,10 +137,14 @@ static_assert(offsetof(SearchContext, lastCodePage) == 19072);
 static_assert(offsetof(SearchContext, encoding) == 19076);
 static_assert(offsetof(SearchContext, byteOrderMarkChecked) == 19116);
 static_assert(offsetof(SearchContext, silentPolls) == 19117);
-static_assert(offsetof(SearchContext, listedAny) == 19118);
-static_assert(offsetof(SearchContext, unlistedLines) == 19120);
-static_assert(offsetof(SearchContext, shownLines) == 19124);
-static_assert(sizeof(SearchContext) == 24256);
+static_assert(offsetof(SearchContext, escapeHeld) == 19118);
+static_assert(offsetof(SearchContext, listing) == 19119);
+static_assert(offsetof(SearchContext, closing) == 19120);
+static_assert(offsetof(SearchContext, lastWatch) == 19124);
+static_assert(offsetof(SearchContext, listedAny) == 19128);
+static_assert(offsetof(SearchContext, unlistedLines) == 19132);
+static_assert(offsetof(SearchContext, shownLines) == 19136);
+static_assert(sizeof(SearchContext) == 24268);
 #elif defined(_WIN64)
 // The handles are pointer-sized: everything after them moves by 12 bytes.
 static_assert(offsetof(SearchContext, hostRecord) == 0);
@@ -150,8 +162,12 @@ static_assert(offsetof(SearchContext, lastCodePage) == 19084);
 static_assert(offsetof(SearchContext, encoding) == 19088);
 static_assert(offsetof(SearchContext, byteOrderMarkChecked) == 19128);
 static_assert(offsetof(SearchContext, silentPolls) == 19129);
-static_assert(offsetof(SearchContext, listedAny) == 19130);
-static_assert(offsetof(SearchContext, unlistedLines) == 19132);
-static_assert(offsetof(SearchContext, shownLines) == 19136);
-static_assert(sizeof(SearchContext) == 24272);
+static_assert(offsetof(SearchContext, escapeHeld) == 19130);
+static_assert(offsetof(SearchContext, listing) == 19131);
+static_assert(offsetof(SearchContext, closing) == 19132);
+static_assert(offsetof(SearchContext, lastWatch) == 19136);
+static_assert(offsetof(SearchContext, listedAny) == 19140);
+static_assert(offsetof(SearchContext, unlistedLines) == 19144);
+static_assert(offsetof(SearchContext, shownLines) == 19148);
+static_assert(sizeof(SearchContext) == 24280);
 #endif

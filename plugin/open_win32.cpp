@@ -8,6 +8,7 @@
 #include "host/bridge.h"
 #include "host/texts.h"
 #include "plugin/api.h"
+#include "plugin/context_win32.h"
 #include "plugin/open.h"
 #include "search/platform_win32.h"
 
@@ -60,10 +61,21 @@ extern "C" HANDLE WINAPI ApiOpen(const wchar_t* argument, const void* hostRecord
   return nullptr;
 }
 
+void ReleaseContext(SearchContext* context) {
+  CloseSearchHandles(*context);
+  GlobalFree(context);
+}
+
 extern "C" int WINAPI ApiClose(HANDLE handle) {
   if (handle == nullptr) return 0;
   auto* context = static_cast<SearchContext*>(handle);
-  CloseSearchHandles(*context);
-  GlobalFree(context);
+  if (context->listing != 0) {
+    // Called from a message that the listing's wait dispatched: the listing ends, and the context
+    // goes when its call returns. Its child would run on with its pipes still open.
+    context->closing = 1;
+    if (context->process != nullptr) TerminateProcess(context->process, 0);
+    return 1;
+  }
+  ReleaseContext(context);
   return 1;
 }

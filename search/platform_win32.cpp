@@ -29,8 +29,9 @@ void Close(void*, void* handle) {
   CloseHandle(handle);
 }
 
-bool EscapePressed(void*) {
-  return GetAsyncKeyState(VK_ESCAPE) != 0;
+uint8_t EscapeState(void*) {
+  SHORT state = GetAsyncKeyState(VK_ESCAPE);
+  return ((state & 0x8000) != 0 ? kEscapeDown : 0) | ((state & 1) != 0 ? kEscapePressedSince : 0);
 }
 
 void PumpMessages(void*) {
@@ -46,8 +47,13 @@ void PumpMessages(void*) {
   }
 }
 
+// A message that comes meanwhile ends the wait: the host's window answers at once, not after it.
 void Pause(void*, uint32_t milliseconds) {
-  Sleep(milliseconds);
+  MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds, QS_ALLINPUT);
+}
+
+uint32_t Now(void*) {
+  return GetTickCount();
 }
 
 void Terminate(void*, void* process) {
@@ -96,9 +102,10 @@ const ReaderPlatform kReader = {
     .peek = Peek,
     .read = Read,
     .closePipe = Close,
-    .escapePressed = EscapePressed,
+    .escapeState = EscapeState,
     .pumpMessages = PumpMessages,
     .sleep = Pause,
+    .now = Now,
     .terminate = Terminate,
     .print = Print,
     .toWide = ToWide,

@@ -28,30 +28,53 @@ void DropByteOrderMark(SearchContext& c, size_t length) {
   c.byteOrderMarkChecked = 1;
 }
 
+// Escape counts from the start of the listing: a key still held down from before it counts only
+// once it has been released.
+bool EscapePressed(SearchContext& c, const ReaderPlatform& p) {
+  uint8_t state = p.escapeState(p.user);
+  if (c.escapeHeld) {
+    c.escapeHeld = (state & kEscapeDown) != 0;
+    return false;
+  }
+  return state != 0;
+}
+
+// Looks at Escape, then lets the host handle its messages; one of them may close the listing.
+Waited Watch(SearchContext& c, const ReaderPlatform& p) {
+  c.lastWatch = p.now(p.user);
+  if (EscapePressed(c, p)) {
+    p.print(p.user, kCp932, kInterruptedMessage);
+    p.terminate(p.user, c.process);
+    return Waited::kEscape;
+  }
+  p.pumpMessages(p.user);
+  return c.closing ? Waited::kClosed : Waited::kOutput;
+}
+
 // FillOutputBuffer for a caller that already knows the buffered length `n`.
-int FillAt(SearchContext& c, size_t n, const ReaderPlatform& p) {
+Waited FillAt(SearchContext& c, size_t n, const ReaderPlatform& p) {
   while (c.outputRead != nullptr) {
     uint32_t available = 0;
-    if (!p.peek(p.user, c.outputRead, &available) || available > 0) break;
-    if (p.escapePressed(p.user)) {
-      p.print(p.user, kCp932, kInterruptedMessage);
-      p.terminate(p.user, c.process);
-      return -1;
+    bool silent = p.peek(p.user, c.outputRead, &available) && available == 0;
+    // A pipe kept full never runs dry: the host is served by the clock then.
+    if (silent || p.now(p.user) - c.lastWatch >= kWatchInterval) {
+      Waited watched = Watch(c, p);
+      if (watched != Waited::kOutput) return watched;
     }
-    p.pumpMessages(p.user);
+    if (!silent) break;
     p.sleep(p.user, PollWait(c.silentPolls));
     if (c.silentPolls < kQuietAfter) ++c.silentPolls;
   }
-  if (c.outputRead == nullptr) return 1;
+  if (c.outputRead == nullptr) return Waited::kOutput;
 
   size_t space = kOutputBufferCapacity - n;
-  if (space == 0) return 1;
+  if (space == 0) return Waited::kOutput;
   uint32_t got = 0;
   char* into = c.outputBuffer + n;
   if (!p.read(p.user, c.outputRead, into, space < kChunkSize ? space : kChunkSize, &got)) {
     p.closePipe(p.user, c.outputRead);
     c.outputRead = nullptr;
-    return 1;
+    return Waited::kOutput;
   }
   if (got > 0) c.silentPolls = 0;
   // A zero byte would end the buffered text and lose everything after it: keep it as a blank.
@@ -62,25 +85,29 @@ int FillAt(SearchContext& c, size_t n, const ReaderPlatform& p) {
   into[got] = 0;
   if (!c.byteOrderMarkChecked && c.encoding.structure == ByteStructure::kUtf8)
     DropByteOrderMark(c, n + got);
-  return 1;
+  return Waited::kOutput;
+}
+
+Taken Stopped(Waited waited) {
+  return waited == Waited::kEscape ? Taken::kEscape : Taken::kClosed;
 }
 
 // The rest of a line whose end is not buffered is not needed: it is read and dropped up to its
 // line feed. Leaves in `length` the buffered text and in `rest` where the next line starts.
-int DropRestOfLine(SearchContext& c, const ReaderPlatform& p, size_t& length, size_t& rest) {
+Waited DropRestOfLine(SearchContext& c, const ReaderPlatform& p, size_t& length, size_t& rest) {
   for (;;) {
     c.outputBuffer[0] = 0;
-    int result = FillAt(c, 0, p);
-    if (result != 1) return result;
+    Waited waited = FillAt(c, 0, p);
+    if (waited != Waited::kOutput) return waited;
     length = strlen(c.outputBuffer);
     char* lineFeed = FindLineFeed(c.outputBuffer, length);
     if (lineFeed != nullptr) {
       rest = static_cast<size_t>(lineFeed - c.outputBuffer) + 1;
-      return 1;
+      return Waited::kOutput;
     }
     if (c.outputRead == nullptr) {
       rest = length;
-      return 1;
+      return Waited::kOutput;
     }
   }
 }
@@ -197,7 +224,9 @@ uint32_t PollWait(uint32_t silentPolls) {
   return silentPolls < kQuietAfter ? 1u << silentPolls : kPollInterval;
 }
 
-void StartOutput(SearchContext& c) {
+void StartListing(SearchContext& c, const ReaderPlatform& p) {
+  c.escapeHeld = (p.escapeState(p.user) & kEscapeDown) != 0;  // and a press before is forgotten
+  c.lastWatch = p.now(p.user);
   c.outputBuffer[0] = 0;
   c.byteOrderMarkChecked = 0;
   c.silentPolls = 0;
@@ -237,11 +266,11 @@ size_t PartialCharacterAtEnd(const OutputEncoding& e, const char* line, size_t l
   return 0;
 }
 
-int FillOutputBuffer(SearchContext& c, const ReaderPlatform& p) {
+Waited FillOutputBuffer(SearchContext& c, const ReaderPlatform& p) {
   return FillAt(c, strlen(c.outputBuffer), p);
 }
 
-int TakeNextLine(SearchContext& c, FindRecord* record, const ReaderPlatform& p) {
+Taken TakeNextLine(SearchContext& c, FindRecord* record, const ReaderPlatform& p) {
   char* buffer = c.outputBuffer;
   for (;;) {
     size_t length = strlen(buffer);
@@ -249,14 +278,14 @@ int TakeNextLine(SearchContext& c, FindRecord* record, const ReaderPlatform& p) 
     // ended; otherwise the same output would list differently depending on how it was chunked.
     char* lineFeed = FindLineFeed(buffer, length);
     while (lineFeed == nullptr && c.outputRead != nullptr && length < kOutputBufferCapacity) {
-      int result = FillAt(c, length, p);
-      if (result != 1) return result;
+      Waited waited = FillAt(c, length, p);
+      if (waited != Waited::kOutput) return Stopped(waited);
       length = strlen(buffer);
       lineFeed = FindLineFeed(buffer, length);
     }
     if (c.outputRead == nullptr && length == 0) {  // exhausted
       ReportNoEntry(c, p);
-      return -1;
+      return Taken::kEnd;
     }
 
     size_t lineLength = length;
@@ -283,16 +312,17 @@ int TakeNextLine(SearchContext& c, FindRecord* record, const ReaderPlatform& p) 
       ++c.unlistedLines;
     }
     buffer[lineLength] = saved;
+    if (c.closing) return Taken::kClosed;  // from a message that the echo's call dispatched
     if (lineFeed == nullptr && c.outputRead != nullptr) {
-      int result = DropRestOfLine(c, p, length, rest);
-      if (result != 1) return result;
+      Waited waited = DropRestOfLine(c, p, length, rest);
+      if (waited != Waited::kOutput) return Stopped(waited);
     }
     memmove(buffer, buffer + rest, length - rest + 1);
     if (!named) continue;
     c.listedAny = 1;
     if (length - rest <= kRefillThreshold) {
-      int result = FillAt(c, length - rest, p);
-      if (result != 1) return result;
+      Waited waited = FillAt(c, length - rest, p);
+      if (waited != Waited::kOutput) return Stopped(waited);
     }
     const FileFacts& file = c.lastFile;
     record->sizeLow = file.sizeLow;
@@ -300,6 +330,6 @@ int TakeNextLine(SearchContext& c, FindRecord* record, const ReaderPlatform& p) 
     record->writeTimeLow = file.writeTimeLow;
     record->writeTimeHigh = file.writeTimeHigh;
     record->attributes = file.attributes;
-    return 1;
+    return Taken::kEntry;
   }
 }

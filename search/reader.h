@@ -18,9 +18,12 @@ struct ReaderPlatform {
   // False when the read fails (the child has ended and the pipe is empty, or it broke).
   bool (*read)(void* user, void* pipe, char* into, uint32_t capacity, uint32_t* got);
   void (*closePipe)(void* user, void* pipe);
-  bool (*escapePressed)(void* user);  // down now, or pressed since the previous query
-  void (*pumpMessages)(void* user);   // dispatch what waits in the calling thread's queue
+  // Escape, anywhere on the desktop: kEscapeDown and kEscapePressedSince, or 0.
+  uint8_t (*escapeState)(void* user);
+  void (*pumpMessages)(void* user);  // dispatch what waits in the calling thread's queue
+  // Waits, but no longer than until a message comes for the calling thread.
   void (*sleep)(void* user, uint32_t milliseconds);
+  uint32_t (*now)(void* user);  // milliseconds, from any start, wrapping
   void (*terminate)(void* user, void* process);
   // An 8-bit text in the given code page, to the host's message area.
   void (*print)(void* user, uint32_t codePage, const char* text);
@@ -33,17 +36,40 @@ struct ReaderPlatform {
   bool (*lookUp)(void* user, const wchar_t* path, FileFacts* facts);
 };
 
+// What the key state tells of Escape.
+constexpr uint8_t kEscapeDown = 1;          // down now
+constexpr uint8_t kEscapePressedSince = 2;  // pressed since the previous query
+
+// How a wait for output ended.
+enum class Waited : uint8_t {
+  kOutput,  // output is buffered, or the output has ended
+  kEscape,  // the user pressed Escape: the child is ended
+  kClosed,  // the host closed the listing from a message the wait dispatched
+};
+
+// What TakeNextLine found.
+enum class Taken : uint8_t {
+  kEntry,   // the record holds the next entry
+  kEnd,     // the output has ended
+  kEscape,  // the user pressed Escape: the child is ended
+  kClosed,  // the host closed the listing from a message the wait dispatched
+};
+
 constexpr uint32_t kChunkSize = 256;
 constexpr size_t kRefillThreshold = 256;
 constexpr uint32_t kPollInterval = 100;  // milliseconds: the wait once the search has gone quiet
+// While output keeps coming the pipe never runs dry: the host's messages and Escape are still
+// looked at once this much time has passed, so that the host answers and a stop is seen within
+// about 50 ms even where the clock moves in steps of 16 ms.
+constexpr uint32_t kWatchInterval = 25;
 
 // The wait after `silentPolls` empty polls in a row: 1 ms after output, doubling up to the poll
 // interval. A search prints in bursts; a fixed 100 ms sleep would be spent mostly while it prints.
 uint32_t PollWait(uint32_t silentPolls);
 
-// Forgets what a previous run left: its unread output, how its output was paced, the last file
-// looked at and the lines that named no entry.
-void StartOutput(SearchContext& context);
+// Starts a listing: forgets what a previous run left (its unread output, how its output was paced,
+// the last file looked at, the lines that named no entry) and the Escape presses made before.
+void StartListing(SearchContext& context, const ReaderPlatform& platform);
 
 // For a double-byte code page: true when the byte at p starts a character, judged from the start
 // of the line: in a run of lead-byte values the first, third, fifth... byte leads.
@@ -54,8 +80,8 @@ bool IsLeadByteAt(const OutputEncoding& encoding, const char* start, const char*
 size_t PartialCharacterAtEnd(const OutputEncoding& encoding, const char* line, size_t length);
 
 // Waits for output (polling, pumping the host's messages, watching Escape), then reads one chunk.
-// 1: go on (also at the end of the output); -1: the user pressed Escape.
-int FillOutputBuffer(SearchContext& context, const ReaderPlatform& platform);
+// While output keeps coming, the messages and Escape are still looked at every kWatchInterval.
+Waited FillOutputBuffer(SearchContext& context, const ReaderPlatform& platform);
 
 // Takes the next result line that names an entry: its EntryName (up to the second colon, with a
 // line number before it) goes into record->name and its real file's size, time and attributes
@@ -63,5 +89,5 @@ int FillOutputBuffer(SearchContext& context, const ReaderPlatform& platform);
 // other code page's names one, the entry takes that reading. Lines that name no entry (no two
 // colons, no line number, a name that does not fit the field) are echoed and passed over; when
 // the output ends without any entry, the first of them are shown with a line that says why.
-// 1: an entry; -1: the end of the output, or Escape (the record's facts are then untouched).
-int TakeNextLine(SearchContext& context, FindRecord* record, const ReaderPlatform& platform);
+// The record's facts are written only with kEntry.
+Taken TakeNextLine(SearchContext& context, FindRecord* record, const ReaderPlatform& platform);

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Benchmarks (not tests), side by side in one run: listing throughput through the plugin against a
-# bare reader of the same pipe, how the wait keeps pace with a search that prints in bursts, the
-# line cutting's own cost (callgrind), memory for a long listing, and the time from the child's
-# first output to ApiFindFirst returning. Results: docs/benchmarks.md.
+# bare reader of the same pipe, how the wait keeps pace with a search that prints in bursts, how
+# long the host's messages wait while the pipe stays full, the line cutting's own cost
+# (callgrind), memory for a long listing, and the time from the child's first output to
+# ApiFindFirst returning. Results: docs/benchmarks.md.
 # The Wine figures come from the 32-bit build where 32-bit Wine runs, else from the 64-bit build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,6 +27,10 @@ for per_file in 1 4 16; do bench throughput 200000 "$per_file"; echo; done
 
 echo "== keeping pace (Wine): 100,000 lines written steadily, then in bursts of 1,000 lines 5 ms apart"
 bench pace 100000 1000 5
+
+echo
+echo "== the host's messages while a writer keeps the pipe full (Wine), 200,000 lines"
+bench pumping 200000
 
 echo "== line cutting alone (native), code page 932 and the same text in UTF-8"
 for encoding in cp932 utf8; do

@@ -31,12 +31,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   context->encoding = encoding;
   ReaderPlatform platform = FakePlatform(fake);
   std::vector<std::string> entries;
-  if (FillOutputBuffer(*context, platform) != 1) abort();
+  if (FillOutputBuffer(*context, platform) != Waited::kOutput) abort();
   auto record = std::make_unique<FindRecord>();
   for (;;) {
-    int result = TakeNextLine(*context, record.get(), platform);
-    if (result == -1) break;
-    if (result != 1) abort();
+    Taken taken = TakeNextLine(*context, record.get(), platform);
+    if (taken == Taken::kEnd) break;
+    if (taken != Taken::kEntry) abort();
     std::string name;
     for (const wchar_t* c = record->name; *c != 0; ++c) name += static_cast<char>(*c);
     entries.push_back(name);

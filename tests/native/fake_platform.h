@@ -12,7 +12,13 @@ struct FakeOutput {
   std::vector<std::string> chunks;  // each becomes readable in turn, as one write of the child
   int silentPolls = 0;              // peeks that find nothing before each chunk
   bool hangAtEnd = false;           // after the last chunk: silent forever instead of broken
-  int escapeAtPoll = -1;            // the poll (counted from 0) at which Escape is seen
+  int escapeAtPoll = -1;            // the query of Escape (counted from 0) that finds it pressed
+  std::vector<uint8_t> escapeStates;  // what the queries find, in order (then nothing)
+  uint32_t readMilliseconds = 0;      // how long each read takes on the clock
+  // The host closes the listing from the message dispatched by this pump, or by this print (each
+  // counted from 0): it sets `closing` in this context, as ApiClose does.
+  SearchContext* context = nullptr;
+  int closeAtPump = -1, closeAtPrint = -1;
 
   // What the reader did.
   int polls = 0, pumps = 0, sleeps = 0, reads = 0;
@@ -21,6 +27,8 @@ struct FakeOutput {
   std::vector<uint32_t> printedCodePages;
   std::vector<uint32_t> readCapacities;
   std::vector<uint32_t> waits;  // each sleep's milliseconds
+  uint32_t clock = 0;           // milliseconds: sleeps and reads move it
+  std::vector<uint32_t> pumpedAt;  // the clock at each pump
   std::map<std::wstring, FileFacts> files;  // what exists, by the path asked for
   std::vector<std::wstring> lookedUp;       // every path asked for, in order
 
@@ -54,6 +62,7 @@ inline bool FakeRead(void* user, void*, char* into, uint32_t capacity, uint32_t*
   FakeOutput& f = Of(user);
   ++f.reads;
   f.readCapacities.push_back(capacity);
+  f.clock += f.readMilliseconds;
   if (f.AtEnd()) return false;
   const std::string& chunk = f.chunks[f.next];
   size_t n = std::min<size_t>(capacity, chunk.size() - f.offset);
@@ -71,23 +80,33 @@ inline bool FakeRead(void* user, void*, char* into, uint32_t capacity, uint32_t*
 inline void FakeClose(void* user, void*) {
   Of(user).closed = true;
 }
-inline bool FakeEscape(void* user) {
+inline uint8_t FakeEscapeState(void* user) {
   FakeOutput& f = Of(user);
-  return f.polls++ == f.escapeAtPoll;
+  size_t query = static_cast<size_t>(f.polls++);
+  if (static_cast<int>(query) == f.escapeAtPoll) return kEscapeDown | kEscapePressedSince;
+  return query < f.escapeStates.size() ? f.escapeStates[query] : 0;
 }
 inline void FakePump(void* user) {
-  ++Of(user).pumps;
+  FakeOutput& f = Of(user);
+  f.pumpedAt.push_back(f.clock);
+  if (f.pumps++ == f.closeAtPump) f.context->closing = 1;
 }
 inline void FakeSleep(void* user, uint32_t milliseconds) {
   ++Of(user).sleeps;
   Of(user).waits.push_back(milliseconds);
+  Of(user).clock += milliseconds;
+}
+inline uint32_t FakeNow(void* user) {
+  return Of(user).clock;
 }
 inline void FakeTerminate(void* user, void*) {
   Of(user).terminated = true;
 }
 inline void FakePrint(void* user, uint32_t codePage, const char* text) {
-  Of(user).printed.push_back(text);
-  Of(user).printedCodePages.push_back(codePage);
+  FakeOutput& f = Of(user);
+  if (static_cast<int>(f.printed.size()) == f.closeAtPrint) f.context->closing = 1;
+  f.printed.push_back(text);
+  f.printedCodePages.push_back(codePage);
 }
 // Each byte becomes one character of the same value: enough to see which bytes were taken.
 inline Decoded FakeToWide(void*, uint32_t, wchar_t* out, size_t capacity, const char* text) {
@@ -111,9 +130,10 @@ inline ReaderPlatform FakePlatform(FakeOutput& output) {
       .peek = FakePeek,
       .read = FakeRead,
       .closePipe = FakeClose,
-      .escapePressed = FakeEscape,
+      .escapeState = FakeEscapeState,
       .pumpMessages = FakePump,
       .sleep = FakeSleep,
+      .now = FakeNow,
       .terminate = FakeTerminate,
       .print = FakePrint,
       .toWide = FakeToWide,

@@ -25,7 +25,7 @@ struct Listing {
   std::vector<std::wstring> names;  // the entries as the conversion gave them
   std::vector<FileFacts> files;     // the facts each entry carries
   std::vector<std::string> printed;
-  int last = 0;  // the result that ended the listing
+  Taken last = Taken::kEntry;  // what ended the listing
 };
 
 struct ListOptions {
@@ -46,13 +46,16 @@ Listing List(FakeOutput& output, const ListOptions& options = {}) {
   ReaderPlatform platform = FakePlatform(output);
   platform.toWide = options.toWide;
   Listing listing;
-  listing.last = FillOutputBuffer(*context, platform);
-  if (listing.last != 1) return listing;
+  Waited waited = FillOutputBuffer(*context, platform);
   FindRecord record;
   for (;;) {
+    if (waited != Waited::kOutput) {
+      listing.last = waited == Waited::kEscape ? Taken::kEscape : Taken::kClosed;
+      break;
+    }
     memset(&record, 0xcc, sizeof(record));
     listing.last = TakeNextLine(*context, &record, platform);
-    if (listing.last != 1) break;
+    if (listing.last != Taken::kEntry) break;
     listing.entries.push_back(Narrow(record.name));
     listing.names.push_back(record.name);
     listing.files.push_back({record.sizeLow, record.sizeHigh, record.writeTimeLow,
@@ -85,7 +88,7 @@ using Entries = std::vector<std::string>;
 TEST(ReaderLines, CutsEachLineAtItsSecondColon) {
   Listing l = ListWhole("src\\a.c:12:int x;\r\nb.h:3:y:z\n");
   EXPECT_EQ(l.entries, (Entries{"src\\a.c:12", "b.h:3"}));
-  EXPECT_EQ(l.last, -1);
+  EXPECT_EQ(l.last, Taken::kEnd);
 }
 
 TEST(ReaderLines, LineFeedAloneEndsALineLikeCarriageReturnLineFeed) {
@@ -96,7 +99,7 @@ TEST(ReaderLines, LineFeedAloneEndsALineLikeCarriageReturnLineFeed) {
 TEST(ReaderLines, LastLineWithoutLineFeedIsAnEntryThenTheListingEnds) {
   Listing l = ListWhole("a:1:x\r\nlast.txt:9:tail");
   EXPECT_EQ(l.entries, (Entries{"a:1", "last.txt:9"}));
-  EXPECT_EQ(l.last, -1);
+  EXPECT_EQ(l.last, Taken::kEnd);
 }
 
 // What grep-like tools print among their results: a notice about a binary file (one colon), an
@@ -109,7 +112,7 @@ TEST(ReaderLines, LinesThatNameNoEntryAreEchoedAndPassedOver) {
   EXPECT_EQ(l.entries, (Entries{"a:1", "b:2", "c:3"}));
   EXPECT_EQ(l.printed, (std::vector<std::string>{"a:1:x", notice, "", "b:2:y", "--",
                                                  "FINDSTR: cannot open q", "c:3:z"}));
-  EXPECT_EQ(l.last, -1);
+  EXPECT_EQ(l.last, Taken::kEnd);
   // In any chunking, also with each line in a write of its own after a pause.
   for (size_t size : {1, 2, 5, 64}) {
     EXPECT_EQ(ListInChunks("\n--\nx\ny:1:z\n\n", {size}).entries, (Entries{"y:1"})) << size;
@@ -139,12 +142,12 @@ TEST(ReaderLines, OutputOfNoEntryAtAllEndsOnceAtItsEnd) {
   context->messageOutput = 1;
   ReaderPlatform platform = FakePlatform(output);
   FindRecord record;
-  ASSERT_EQ(FillOutputBuffer(*context, platform), 1);
-  EXPECT_EQ(TakeNextLine(*context, &record, platform), -1);
+  ASSERT_EQ(FillOutputBuffer(*context, platform), Waited::kOutput);
+  EXPECT_EQ(TakeNextLine(*context, &record, platform), Taken::kEnd);
   EXPECT_TRUE(output.closed);  // the end came from the output, not from the first line
   EXPECT_EQ(output.printed, (std::vector<std::string>{"no colon here", "--", "", "one: colon",
                                                        kNoEntryMessage}));
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(TakeNextLine(*context, &record, platform), -1);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(TakeNextLine(*context, &record, platform), Taken::kEnd);
   EXPECT_EQ(output.printed.size(), 5u);  // nothing is taken or said twice
 }
 
@@ -152,7 +155,7 @@ TEST(ReaderLines, NoOutputAtAllEndsAtOnce) {
   FakeOutput output;
   Listing l = List(output, kEcho);
   EXPECT_TRUE(l.entries.empty());
-  EXPECT_EQ(l.last, -1);
+  EXPECT_EQ(l.last, Taken::kEnd);
   EXPECT_TRUE(l.printed.empty());
   EXPECT_TRUE(output.closed);
 }
@@ -180,8 +183,8 @@ TEST(ReaderLines, NameLongerThanTheFieldIsPassedOverWhole) {
   ReaderPlatform platform = FakePlatform(output);
   FindRecord record;
   memset(&record, 0xcc, sizeof(record));
-  ASSERT_EQ(FillOutputBuffer(*context, platform), 1);
-  EXPECT_EQ(TakeNextLine(*context, &record, platform), -1);
+  ASSERT_EQ(FillOutputBuffer(*context, platform), Waited::kOutput);
+  EXPECT_EQ(TakeNextLine(*context, &record, platform), Taken::kEnd);
   EXPECT_EQ(record.name[0], 0);
 }
 
@@ -215,7 +218,7 @@ TEST(ReaderLines, ZeroByteInTheNameBecomesABlank) {
 TEST(ReaderNoEntry, EndWithoutAnEntrySaysWhyAndShowsWhatTheSearchPrinted) {
   const std::string error = "rg: *.h: IO error (os error 123)", text = "x.h:no number:y";
   Listing quiet = ListWhole(error + "\r\n" + text + "\n");
-  EXPECT_EQ(quiet.last, -1);
+  EXPECT_EQ(quiet.last, Taken::kEnd);
   EXPECT_EQ(quiet.printed, (std::vector<std::string>{kNoEntryMessage, error, text}));
   Listing echoed = ListWhole(error + "\r\n" + text + "\n", kEcho);
   EXPECT_EQ(echoed.printed, (std::vector<std::string>{error, text, kNoEntryMessage}));
@@ -310,8 +313,9 @@ TEST(ReaderWait, WaitsGrowToThePollIntervalWhileTheChildStaysSilent) {
   EXPECT_EQ(std::vector<uint32_t>(output.waits.begin(), output.waits.begin() + 8),
             (std::vector<uint32_t>{1, 2, 4, 8, 16, 32, 64, 100}));
   for (size_t i = 7; i < output.waits.size(); ++i) EXPECT_EQ(output.waits[i], kPollInterval) << i;
-  EXPECT_EQ(output.pumps, 40);
-  EXPECT_EQ(output.polls, 40);
+  // Once output comes after a long wait, the host is served once more before it is read.
+  EXPECT_EQ(output.pumps, 41);
+  EXPECT_EQ(output.polls, 41);
 }
 
 // A search prints one file's matches at a time with short gaps between. The reader must not
@@ -341,7 +345,7 @@ TEST(ReaderWait, EscapeWhileSilentAbortsAndTerminatesTheChild) {
   output.hangAtEnd = true;
   output.escapeAtPoll = 3;
   Listing l = List(output);
-  EXPECT_EQ(l.last, -1);
+  EXPECT_EQ(l.last, Taken::kEscape);
   EXPECT_TRUE(output.terminated);
   EXPECT_FALSE(output.closed);  // the handles stay as they are
   ASSERT_EQ(output.printed.size(), 1u);
@@ -356,17 +360,93 @@ TEST(ReaderWait, EscapeDuringARefillEndsTheListingWithoutThatEntry) {
   Listing l = List(output);
   // b:2 was taken, but the refill after it found silence and Escape: it is not an entry.
   EXPECT_EQ(l.entries, (Entries{"a:1"}));
-  EXPECT_EQ(l.last, -1);
+  EXPECT_EQ(l.last, Taken::kEscape);
   EXPECT_TRUE(output.terminated);
 }
 
-TEST(ReaderWait, EscapeHasNoEffectWhileOutputKeepsArriving) {
+// A search printing without pause keeps the pipe full: it never runs dry, and the host must still
+// be served and Escape seen.
+FakeOutput FullPipe(int chunks) {
   FakeOutput output;
-  output.chunks = {"a:1:x\n", "b:2:y\n", "c:3:z\n"};
-  output.escapeAtPoll = 0;
+  for (int i = 0; i < chunks; ++i) output.chunks.push_back(std::string(20, 'a') + ":1:x\n");
+  output.silentPolls = 0;
+  output.readMilliseconds = 3;
+  return output;
+}
+
+TEST(ReaderWatch, APipeKeptFullIsStillPumpedEveryInterval) {
+  FakeOutput output = FullPipe(400);
   Listing l = List(output);
-  EXPECT_EQ(l.entries, (Entries{"a:1", "b:2", "c:3"}));
-  EXPECT_FALSE(output.terminated);
+  EXPECT_EQ(l.entries.size(), 400u);
+  EXPECT_EQ(output.sleeps, 0);
+  ASSERT_GT(output.pumpedAt.size(), 10u);
+  uint32_t longest = output.pumpedAt[0];
+  for (size_t i = 1; i < output.pumpedAt.size(); ++i)
+    longest = std::max(longest, output.pumpedAt[i] - output.pumpedAt[i - 1]);
+  // One read may pass the interval before the clock is looked at.
+  EXPECT_LE(longest, kWatchInterval + output.readMilliseconds);
+  EXPECT_EQ(output.polls, output.pumps);  // Escape is looked at with every pump
+}
+
+TEST(ReaderWatch, EscapeStopsASearchThatKeepsThePipeFull) {
+  FakeOutput output = FullPipe(400);
+  output.escapeAtPoll = 5;
+  Listing l = List(output, kEcho);
+  EXPECT_EQ(l.last, Taken::kEscape);
+  EXPECT_TRUE(output.terminated);
+  EXPECT_LT(l.entries.size(), 60u);  // five intervals of 25 ms, at 3 ms a line
+  EXPECT_EQ(l.printed.back(), kInterruptedMessage);
+}
+
+TEST(ReaderWatch, OnlyAPressDuringTheListingStopsIt) {
+  FakeOutput before;  // pressed before the listing: its start takes the press away
+  before.chunks = {"a:1:x\n", "b:2:y\n"};
+  before.silentPolls = 3;
+  before.escapeStates = {kEscapePressedSince};
+  auto context = std::make_unique<SearchContext>();
+  context->outputRead = &before;
+  ReaderPlatform platform = FakePlatform(before);
+  StartListing(*context, platform);
+  EXPECT_EQ(FillOutputBuffer(*context, platform), Waited::kOutput);
+  FakeOutput held;  // held down from before: it counts once released and pressed again
+  held.chunks = {"a:1:x\n"};
+  held.hangAtEnd = true;
+  held.escapeStates = {kEscapeDown, kEscapeDown, kEscapeDown | kEscapePressedSince, 0, kEscapeDown};
+  context = std::make_unique<SearchContext>();
+  context->outputRead = &held;
+  platform = FakePlatform(held);
+  StartListing(*context, platform);
+  ASSERT_EQ(FillOutputBuffer(*context, platform), Waited::kOutput);
+  FindRecord record;
+  EXPECT_EQ(TakeNextLine(*context, &record, platform), Taken::kEscape);  // in the refill after a:1
+  EXPECT_EQ(held.polls, 5);  // the start's query, two while still held, one released, the press
+}
+
+// The host may close the listing from a message that a pump, or a print's call, dispatched: the
+// reader stops there and reads nothing more.
+TEST(ReaderWatch, ListingClosedFromADispatchedMessageStopsAtOnce) {
+  for (bool duringPrint : {false, true}) {
+    FakeOutput output = FullPipe(400);
+    auto context = std::make_unique<SearchContext>();
+    output.context = context.get();
+    (duringPrint ? output.closeAtPrint : output.closeAtPump) = 2;
+    context->outputRead = &output;
+    context->messageOutput = 1;
+    ReaderPlatform platform = FakePlatform(output);
+    ASSERT_EQ(FillOutputBuffer(*context, platform), Waited::kOutput);
+    FindRecord record;
+    Taken taken = Taken::kEntry;
+    int entries = 0;
+    while ((taken = TakeNextLine(*context, &record, platform)) == Taken::kEntry) ++entries;
+    EXPECT_EQ(taken, Taken::kClosed) << duringPrint;
+    int reads = output.reads;
+    EXPECT_EQ(TakeNextLine(*context, &record, platform), Taken::kClosed) << duringPrint;
+    EXPECT_LE(output.reads, reads + 1) << duringPrint;
+    EXPECT_FALSE(output.terminated);  // ApiClose ends the child
+    if (duringPrint) {
+      EXPECT_EQ(entries, 2);  // the third line's echo dispatched the close
+    }
+  }
 }
 
 TEST(ReaderLeadBytes, IsLeadByteAtCountsRunsOfLeadValues) {

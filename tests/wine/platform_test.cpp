@@ -166,10 +166,10 @@ TEST(SearchPlatform, ReaderKeepsPaceWithASearchPrintingInBursts) {
   reader.sleep = CountedSleep;
   int entries = 0;
   FindRecord record;
-  ASSERT_EQ(FillOutputBuffer(*context, reader), 1);
+  ASSERT_EQ(FillOutputBuffer(*context, reader), Waited::kOutput);
   // Waiting for the child to start is no gap, and takes seconds where the system is emulated.
   sleeps = Sleeps{context.get()};
-  while (TakeNextLine(*context, &record, reader) == 1) ++entries;
+  while (TakeNextLine(*context, &record, reader) == Taken::kEntry) ++entries;
   CloseSearchHandles(*context);
   EXPECT_EQ(entries, 2000);
   std::printf("%d of %d sleeps ended with output waiting, %u ms of them\n", sleeps.pending,
