@@ -220,8 +220,8 @@ long CountedListing(const Workspace& w, const std::wstring& script, Sleeps* slee
   memset(context.get(), 0, sizeof(SearchContext));
   context->encoding = Cp932Encoding();
   std::wstring command = w.childCommand + L"  " + script;
-  wcsncpy(context->commandLine, command.c_str(), kCommandLineCapacity);
-  if (StartSearchProcess(context->commandLine, *context, Win32Launch()) != 1) return -1;
+  wcsncpy(context->commandLine, command.c_str(), kCommandLineLength);
+  if (!StartSearchProcess(context->commandLine, *context, Win32Launch())) return -1;
   sleeps->context = context.get();
   ReaderPlatform reader = Win32Reader();
   reader.user = sleeps;
@@ -287,13 +287,7 @@ LRESULT CALLBACK TickingProc(HWND window, UINT message, WPARAM w, LPARAM l) {
 int Pumping(int lines, const wchar_t* dll) {
   Workspace w = Prepare(lines, 16);
   if (dll != nullptr) CopyFileW(dll, (w.folder + L"sarvik.dll").c_str(), FALSE);
-  WNDCLASSW windowClass = {};
-  windowClass.lpfnWndProc = TickingProc;
-  windowClass.hInstance = GetModuleHandleW(nullptr);
-  windowClass.lpszClassName = L"sarvik-bench-ticks";
-  RegisterClassW(&windowClass);
-  HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                nullptr, windowClass.hInstance, nullptr);
+  HWND window = MakeMessageWindow(L"sarvik-bench-ticks", TickingProc);
   std::vector<DWORD> ticks;
   g_ticks = &ticks;
   SetTimer(window, 1, 10, nullptr);
@@ -307,9 +301,10 @@ int Pumping(int lines, const wchar_t* dll) {
   DWORD longest = ticks.empty() ? ended - started : ticks.front() - started;
   for (size_t i = 1; i < ticks.size(); ++i) longest = std::max(longest, ticks[i] - ticks[i - 1]);
   if (!ticks.empty()) longest = std::max(longest, ended - ticks.back());
-  std::printf("%ld entries in %.3f s; the host's 10 ms timer ticked %zu times, longest between "
-              "ticks %lu ms\n",
-              entries, seconds, ticks.size(), static_cast<unsigned long>(longest));
+  std::printf(
+      "%ld entries in %.3f s; the host's 10 ms timer ticked %zu times, longest between "
+      "ticks %lu ms\n",
+      entries, seconds, ticks.size(), static_cast<unsigned long>(longest));
   Cleanup(w);
   return entries == lines ? 0 : 1;
 }

@@ -48,7 +48,8 @@ inline void AddLeadBytes(OutputEncoding& encoding, unsigned first, unsigned last
     encoding.leadBytes[b >> 3] = static_cast<uint8_t>(encoding.leadBytes[b >> 3] | 1 << (b & 7));
 }
 
-// Code page 932 as sarvik has always read it, whatever the system would say of it.
+// Code page 932 by its fixed lead-byte ranges, whatever the system would say of it: sarvik's own
+// texts and the default setting are read the same on every system.
 inline OutputEncoding Cp932Encoding() {
   OutputEncoding encoding = {kCp932, ByteStructure::kDoubleByte, {}};
   for (unsigned b = 0; b < 256; ++b)

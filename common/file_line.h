@@ -1,4 +1,4 @@
-// How sarvik reads "file:line", in one place for the listing, the real path and opening an entry:
+// How sarvik reads "file:line", in one place for the listing, the real path and executing an entry:
 // an absolute path's drive colon ("C:\" or "C:/") belongs to the file and is never counted. The
 // first colon after it ends the file part, the next one ends a result line's EntryName, and the
 // line number follows the last. Works on the output's bytes and on wide names alike; each gives a

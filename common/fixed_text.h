@@ -1,4 +1,7 @@
-// Bounded text helpers for the fixed-capacity fields of sarvik's records.
+// Bounded text helpers for the fixed-capacity fields of sarvik's records. One verb a contract:
+// Copy into a field of sarvik's own (cut, always terminated); Fill a host's field (zeros to its
+// end, no terminator when the text fills it); Put into a FieldWriter (which notes an overflow);
+// Form a whole field from pieces (empty, and false, when they do not fit).
 #pragma once
 
 #include <cstddef>

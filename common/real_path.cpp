@@ -20,8 +20,7 @@ size_t PartLength(const wchar_t* text) {
 
 }  // namespace
 
-void PutRealPath(FieldWriter& w, const wchar_t* baseDirectory, const wchar_t* file,
-                 size_t length) {
+void PutRealPath(FieldWriter& w, const wchar_t* baseDirectory, const wchar_t* file, size_t length) {
   if (!IsAbsolutePath(file)) {
     PutText(w, baseDirectory);
     PutChar(w, L'\\');
@@ -37,8 +36,12 @@ bool FormRealPath(const wchar_t* baseDirectory, const wchar_t* name, wchar_t* pa
   return !w.overflow;
 }
 
+bool NeedsLongForm(const wchar_t* path) {
+  return wcslen(path) >= kPathCapacity;
+}
+
 bool IsReachable(const wchar_t* path) {
-  return wcslen(path) < kPathCapacity || IsAbsolutePath(path);
+  return !NeedsLongForm(path) || IsAbsolutePath(path);
 }
 
 bool FormLongPath(const wchar_t* path, wchar_t* out, size_t capacity) {

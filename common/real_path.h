@@ -1,4 +1,4 @@
-// The real file of an entry, for the listing, opening an entry and the host's copy alike: the
+// The real file of an entry, for the listing, executing an entry and the host's copy alike: the
 // BaseDirectory, a backslash and the entry's file part, or that file part alone when it is an
 // absolute path. Such a path may pass the system's 260-character limit; where it is absolute, the
 // system still reaches it through its long form.
@@ -22,8 +22,11 @@ bool FormRealPath(const wchar_t* baseDirectory, const wchar_t* name, wchar_t (&p
   return FormRealPath(baseDirectory, name, path, N);
 }
 
-// Whether the system can reach the path: within its 260-character limit, or absolute (a drive or
-// a UNC share), so that its long form reaches it.
+// Whether the path passes the system's 260-character limit: only its long form reaches it then.
+bool NeedsLongForm(const wchar_t* path);
+
+// Whether the system can reach the path: within its limit, or absolute (a drive or a UNC share),
+// so that its long form reaches it.
 bool IsReachable(const wchar_t* path);
 
 // The long form of an absolute path ("\\?\C:\..." or "\\?\UNC\server\share\..."), which passes the

@@ -8,9 +8,10 @@
 
 #include "common/code_page.h"
 
-constexpr size_t kPathCapacity = 260;          // wide characters, terminator included
-constexpr size_t kCommandLineCapacity = 8192;  // characters of the command line, then a terminator
-constexpr size_t kOutputBufferCapacity = 512;  // bytes of unread child output, then a terminator
+// A field's capacity is what it holds with its terminator; a length never counts the terminator.
+constexpr size_t kPathCapacity = 260;        // wide characters
+constexpr size_t kCommandLineLength = 8192;  // the longest command line, in characters
+constexpr size_t kOutputBufferLength = 512;  // the most unread child output held, in bytes
 constexpr size_t kHostRecordSize = 40;
 // A real path: the BaseDirectory (259 characters), a backslash and a file part (259), with room
 // for the long form's "\\?\UNC" before them. It may pass the system's 260-character limit.
@@ -64,8 +65,8 @@ struct SearchContext {
   void* inputWrite;                     // parent's write end of the child's standard input
   // Unread output in the output's code page, NUL-terminated: the extra byte keeps a full buffer a
   // C string.
-  char outputBuffer[kOutputBufferCapacity + 1];
-  wchar_t commandLine[kCommandLineCapacity + 1];
+  char outputBuffer[kOutputBufferLength + 1];
+  wchar_t commandLine[kCommandLineLength + 1];
   wchar_t baseDirectory[kPathCapacity];
   wchar_t configPath[kPathCapacity];
   int32_t messageOutput;  // 1: echo the output and acknowledge the end of a listing
@@ -94,7 +95,7 @@ struct SearchContext {
   // first of them as read (unless message output shows them anyway), to say why it stays empty.
   uint8_t listedAny;
   uint32_t unlistedLines;
-  char shownLines[kShownLines][kOutputBufferCapacity + 1];
+  char shownLines[kShownLines][kOutputBufferLength + 1];
 };
 
 #if defined(_WIN32)

@@ -20,14 +20,14 @@ constexpr size_t kGrepCommandCapacity = 8192;
 
 inline constexpr wchar_t kCommandKey[] = L"Command";
 inline constexpr wchar_t kShiftCommandKey[] = L"ShiftCommand";
-inline constexpr wchar_t kOpenTemplateDefault[] = L"&EDIT %s";
+inline constexpr wchar_t kEntryTemplateDefault[] = L"&EDIT %s";
 // The code page of the search program's output.
 inline constexpr wchar_t kCodePageKey[] = L"CodePage";
 inline constexpr wchar_t kCodePageDefault[] = L"932";
 constexpr size_t kCodePageCapacity = 16;
 
 // A host command around one path: the path limit (260) and 32 characters for the command.
-constexpr size_t kOpenTemplateCapacity = 292;
+constexpr size_t kEntryTemplateCapacity = 292;
 
 // Drive and directory of the module's own file, with its trailing backslash, recorded when the
 // module is attached; empty when unknown. It is kept only to find sarvik.ini beside the module.
@@ -57,3 +57,9 @@ uint32_t ParseCodePage(const wchar_t* value);
 // yields the default. (Win32)
 void ReadKey(const wchar_t* key, const wchar_t* fallback, wchar_t* value, size_t capacity,
              const wchar_t* path);
+
+template <size_t N>
+void ReadKey(const wchar_t* key, const wchar_t* fallback, wchar_t (&value)[N],
+             const wchar_t* path) {
+  ReadKey(key, fallback, value, N, path);
+}

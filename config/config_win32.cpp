@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <iterator>
+
 #include "config/config.h"
 #include "common/fixed_text.h"
 
@@ -7,9 +9,9 @@ wchar_t g_moduleDirectory[kPathCapacity];
 
 void RecordModuleDirectory(void* module) {
   wchar_t path[kPathCapacity];
-  DWORD length = GetModuleFileNameW(static_cast<HMODULE>(module), path, kPathCapacity);
+  DWORD length = GetModuleFileNameW(static_cast<HMODULE>(module), path, std::size(path));
   // A cut file name would give a wrong directory; leave it unknown, so the defaults apply.
-  if (length == 0 || length >= kPathCapacity) {
+  if (length == 0 || length >= std::size(path)) {
     g_moduleDirectory[0] = 0;
     return;
   }

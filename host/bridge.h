@@ -13,9 +13,13 @@ constexpr LCID kCallLocale = 0x800;        // LOCALE_SYSTEM_DEFAULT
 // The process-wide host object, null while not connected.
 extern IDispatch* g_hostObject;
 
-// 0: connected; -1: the ProgID does not resolve; -2: the object cannot be created; -3: already
-// connected (nothing is done).
-int ConnectHost();
+enum class HostConnection {
+  kConnected,
+  kNoClass,           // "afxw.obj" names no registered class
+  kNotCreated,        // the object cannot be created
+  kAlreadyConnected,  // nothing is done
+};
+HostConnection ConnectHost();
 // Releases the object, if one was obtained, and undoes connect's COM initialisation, if it
 // succeeded.
 void DisconnectHost();

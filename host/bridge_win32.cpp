@@ -15,18 +15,18 @@ namespace {
 bool g_comInitialized = false;
 }  // namespace
 
-int ConnectHost() {
-  if (g_hostObject != nullptr) return -3;
+HostConnection ConnectHost() {
+  if (g_hostObject != nullptr) return HostConnection::kAlreadyConnected;
   // Whatever this returns, the object is asked for.
   g_comInitialized = SUCCEEDED(CoInitialize(nullptr));
   CLSID clsid;
-  if (FAILED(CLSIDFromProgID(kHostProgId, &clsid))) return -1;
+  if (FAILED(CLSIDFromProgID(kHostProgId, &clsid))) return HostConnection::kNoClass;
   if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
                               reinterpret_cast<void**>(&g_hostObject)))) {
     g_hostObject = nullptr;
-    return -2;
+    return HostConnection::kNotCreated;
   }
-  return 0;
+  return HostConnection::kConnected;
 }
 
 void DisconnectHost() {

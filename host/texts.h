@@ -14,7 +14,7 @@ inline constexpr char kInterruptedMessage[] =
     "f\x82\xb5\x82\xdc\x82\xb5\x82\xbd";
 
 // ERROR: sarvik.ini の以下の内容の箇所を確認してください。 Printed before the entry at fault: an
-// open template as read, or "CodePage=" and the value as read.
+// entry template as read, or "CodePage=" and the value as read.
 inline constexpr char kConfigEntryMessage[] =
     "ERROR: sarvik.ini \x82\xcc\x88\xc8\x89\xba\x82\xcc\x93\xe0\x97"
     "e\x82\xcc\x89\xd3\x8f\x8a\x82\xf0\x8am\x94"

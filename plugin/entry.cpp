@@ -50,20 +50,20 @@ TemplatePlan RecognizeTemplate(const wchar_t* t) {
   return {TemplateShape::kUnusable, 0, 0};
 }
 
-OpenCommandOutcome BuildOpenCommand(const SearchContext& context, const wchar_t* entryPath,
-                                    const wchar_t* openTemplate,
-                                    wchar_t (&command)[kOpenCommandCapacity]) {
+EntryCommandOutcome BuildEntryCommand(const SearchContext& context, const wchar_t* entryPath,
+                                      const wchar_t* entryTemplate,
+                                      wchar_t (&command)[kEntryCommandCapacity]) {
   command[0] = 0;
-  TemplatePlan plan = RecognizeTemplate(openTemplate);
-  if (plan.shape == TemplateShape::kUnusable || !OnlyLiteralPairsBefore(openTemplate, plan))
-    return OpenCommandOutcome::kBadTemplate;
-  if (entryPath == nullptr || entryPath[0] == 0) return OpenCommandOutcome::kBadEntry;
+  TemplatePlan plan = RecognizeTemplate(entryTemplate);
+  if (plan.shape == TemplateShape::kUnusable || !OnlyLiteralPairsBefore(entryTemplate, plan))
+    return EntryCommandOutcome::kBadTemplate;
+  if (entryPath == nullptr || entryPath[0] == 0) return EntryCommandOutcome::kBadEntry;
 
   // The host passes the listing's root "/" before the EntryName; the line number follows the
   // last colon, so a drive letter's colon stays in the file part.
   const wchar_t* entry = entryPath + 1;
   size_t entryLength = wcslen(entry);
-  if (entryLength >= kPathCapacity) return OpenCommandOutcome::kBadEntry;
+  if (entryLength >= kPathCapacity) return EntryCommandOutcome::kBadEntry;
   size_t colon = LastColon(entry, entryLength);
   int32_t line = colon < entryLength ? LineNumberOf(entry + colon + 1) : 0;
 
@@ -71,13 +71,13 @@ OpenCommandOutcome BuildOpenCommand(const SearchContext& context, const wchar_t*
   wchar_t path[kRealPathCapacity];
   FieldWriter p = StartField(path);
   PutRealPath(p, context.baseDirectory, entry, colon);
-  if (!IsReachable(path)) return OpenCommandOutcome::kTooLong;
+  if (!IsReachable(path)) return EntryCommandOutcome::kTooLong;
 
   FieldWriter out = StartField(command);
-  for (size_t i = 0; openTemplate[i] != 0; ++i) {
-    wchar_t c = openTemplate[i];
+  for (size_t i = 0; entryTemplate[i] != 0; ++i) {
+    wchar_t c = entryTemplate[i];
     if (i == plan.first || i == plan.second) {
-      if (openTemplate[i + 1] == L's') {
+      if (entryTemplate[i + 1] == L's') {
         PutChar(out, L'"');
         PutText(out, path);
         PutChar(out, L'"');
@@ -94,12 +94,12 @@ OpenCommandOutcome BuildOpenCommand(const SearchContext& context, const wchar_t*
   }
   if (out.overflow) {
     command[0] = 0;
-    return OpenCommandOutcome::kTooLong;
+    return EntryCommandOutcome::kTooLong;
   }
-  return OpenCommandOutcome::kBuilt;
+  return EntryCommandOutcome::kBuilt;
 }
 
-bool CopyRealPath(const SearchContext& context, const wchar_t* entryName, wchar_t* destination,
+bool FillRealPath(const SearchContext& context, const wchar_t* entryName, wchar_t* destination,
                   size_t capacity) {
   wchar_t path[kRealPathCapacity];
   bool fits = entryName != nullptr && wcslen(entryName) < kPathCapacity &&

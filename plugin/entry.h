@@ -1,4 +1,4 @@
-// Acting on a listed entry without the platform: real paths, the open template's recognition and
+// Acting on a listed entry without the platform: real paths, the entry template's recognition and
 // its expansion.
 #pragma once
 
@@ -8,7 +8,7 @@
 #include "common/records.h"
 
 // The host's room for a command: the template's own text and a quoted real path.
-constexpr size_t kOpenCommandCapacity = 520;
+constexpr size_t kEntryCommandCapacity = 520;
 
 enum class TemplateShape {
   kUnusable,
@@ -24,9 +24,9 @@ struct TemplatePlan {
 };
 
 // Judges a template by its last two % signs (or its only one) and the letter right after each.
-TemplatePlan RecognizeTemplate(const wchar_t* openTemplate);
+TemplatePlan RecognizeTemplate(const wchar_t* entryTemplate);
 
-enum class OpenCommandOutcome {
+enum class EntryCommandOutcome {
   kBuilt,
   kBadTemplate,  // no usable placeholder, or another conversion before them
   kBadEntry,     // no entry, or one of 260 characters or more after its leading "/"
@@ -36,12 +36,12 @@ enum class OpenCommandOutcome {
 
 // Expands the template for an entry path ("/" followed by the EntryName). The template is never
 // used as a printf format: only its placeholders and "%%" pairs before them are expanded.
-OpenCommandOutcome BuildOpenCommand(const SearchContext& context, const wchar_t* entryPath,
-                                    const wchar_t* openTemplate,
-                                    wchar_t (&command)[kOpenCommandCapacity]);
+EntryCommandOutcome BuildEntryCommand(const SearchContext& context, const wchar_t* entryPath,
+                                      const wchar_t* entryTemplate,
+                                      wchar_t (&command)[kEntryCommandCapacity]);
 
 // What ApiIntCopyTo writes: the real path of the EntryName into the host's buffer, zero-filled,
 // without a terminator when it fills the buffer. False (and a zero-filled buffer) when the
 // EntryName is no entry's, or the path passes the system's limit and is relative.
-bool CopyRealPath(const SearchContext& context, const wchar_t* entryName, wchar_t* destination,
+bool FillRealPath(const SearchContext& context, const wchar_t* entryName, wchar_t* destination,
                   size_t capacity);

@@ -1,4 +1,4 @@
-// Opening an entry through the host, and giving the host an entry's real path.
+// Executing an entry through the host's Exec, and giving the host an entry's real path.
 #include <windows.h>
 
 #include "config/config.h"
@@ -9,21 +9,21 @@
 
 namespace {
 
-int OpenEntry(HANDLE handle, const wchar_t* entryPath, const wchar_t* key) {
+int ExecuteEntry(HANDLE handle, const wchar_t* entryPath, const wchar_t* key) {
   if (handle == nullptr) return 0;
   const auto* context = static_cast<const SearchContext*>(handle);
-  wchar_t openTemplate[kOpenTemplateCapacity];
-  ReadKey(key, kOpenTemplateDefault, openTemplate, kOpenTemplateCapacity, context->configPath);
-  wchar_t command[kOpenCommandCapacity];
-  switch (BuildOpenCommand(*context, entryPath, openTemplate, command)) {
-    case OpenCommandOutcome::kBuilt:
+  wchar_t entryTemplate[kEntryTemplateCapacity];
+  ReadKey(key, kEntryTemplateDefault, entryTemplate, context->configPath);
+  wchar_t command[kEntryCommandCapacity];
+  switch (BuildEntryCommand(*context, entryPath, entryTemplate, command)) {
+    case EntryCommandOutcome::kBuilt:
       return HostExec(command) ? 1 : 0;
-    case OpenCommandOutcome::kBadTemplate:
+    case EntryCommandOutcome::kBadTemplate:
       HostPrintAnsi(kConfigEntryMessage);
-      HostPrint(openTemplate);
+      HostPrint(entryTemplate);
       return 0;
-    case OpenCommandOutcome::kBadEntry:
-    case OpenCommandOutcome::kTooLong:
+    case EntryCommandOutcome::kBadEntry:
+    case EntryCommandOutcome::kTooLong:
       return 0;
   }
   return 0;
@@ -32,11 +32,11 @@ int OpenEntry(HANDLE handle, const wchar_t* entryPath, const wchar_t* key) {
 }  // namespace
 
 extern "C" int WINAPI ApiExecute(HANDLE handle, const wchar_t* entryPath) {
-  return OpenEntry(handle, entryPath, kCommandKey);
+  return ExecuteEntry(handle, entryPath, kCommandKey);
 }
 
 extern "C" int WINAPI ApiExecute2(HANDLE handle, const wchar_t* entryPath) {
-  return OpenEntry(handle, entryPath, kShiftCommandKey);
+  return ExecuteEntry(handle, entryPath, kShiftCommandKey);
 }
 
 extern "C" int WINAPI ApiIntCopyTo(HANDLE handle, const wchar_t* entryName, void*,
@@ -44,5 +44,5 @@ extern "C" int WINAPI ApiIntCopyTo(HANDLE handle, const wchar_t* entryName, void
   if (handle == nullptr) return 0;
   if (destination == nullptr || capacity <= 0) return 0;
   const auto* context = static_cast<const SearchContext*>(handle);
-  return CopyRealPath(*context, entryName, destination, static_cast<size_t>(capacity)) ? 1 : 0;
+  return FillRealPath(*context, entryName, destination, static_cast<size_t>(capacity)) ? 1 : 0;
 }

@@ -3,6 +3,7 @@
 
 #include <clocale>
 #include <cstring>
+#include <iterator>
 
 #include "common/fixed_text.h"
 #include "config/config.h"
@@ -30,9 +31,10 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) 
 extern "C" void WINAPI ApiGetPluginInfo(PluginInfoRecord* info) {
   if (info == nullptr) return;
   memset(info, 0, sizeof(*info));
-  // The host's limits for these fields: 62 and 30 characters of 64 and 32.
-  CopyText(info->name, 63, kPluginName);
-  CopyText(info->author, 31, kPluginAuthor);
+  // The host reads these fields up to one character short of their end: 62 and 30 characters
+  // of 64 and 32, then a terminator.
+  CopyText(info->name, std::size(info->name) - 1, kPluginName);
+  CopyText(info->author, std::size(info->author) - 1, kPluginAuthor);
   info->version = kPluginVersion;
 }
 

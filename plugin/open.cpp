@@ -1,13 +1,14 @@
 #include "plugin/open.h"
 
 #include <cwchar>
+#include <iterator>
 
 #include "common/fixed_text.h"
 #include "host/texts.h"
 
 OpenOutcome PrepareSearch(const wchar_t* argument, const wchar_t* grepCommand,
                           SearchContext& context, OpenResultRecord& result) {
-  wchar_t scratch[kCommandLineCapacity];  // a longer argument is cut to 8191 characters
+  wchar_t scratch[kCommandLineLength];  // a longer argument is cut to 8191 characters
   CopyText(scratch, argument);
   // The directory is what the first pair of quotes holds; blanks may come before it, and
   // everything after it, quotes included, is the search arguments as the user typed them.
@@ -19,8 +20,8 @@ OpenOutcome PrepareSearch(const wchar_t* argument, const wchar_t* grepCommand,
     return OpenOutcome::kNoSearchArguments;
   *closing = 0;
   const wchar_t* arguments = closing + 1;
-  if (wcslen(grepCommand) + wcslen(arguments) >= kCommandLineCapacity)
-    return OpenOutcome::kCommandTooLong;
+  if (wcslen(grepCommand) + wcslen(arguments) >= kCommandLineLength)
+    return OpenOutcome::kCommandLineTooLong;
 
   FieldWriter command = StartField(context.commandLine);
   PutText(command, grepCommand);
@@ -28,7 +29,7 @@ OpenOutcome PrepareSearch(const wchar_t* argument, const wchar_t* grepCommand,
   PutText(command, arguments);
   CopyText(context.baseDirectory, directory);
 
-  FillField(result.directory, kPathCapacity, directory);
+  FillField(result.directory, std::size(result.directory), directory);
   CopyText(result.root, kListingRoot);
   CopyText(result.title, kListingTitle);
   return OpenOutcome::kOpened;

@@ -6,8 +6,8 @@
 
 enum class OpenOutcome {
   kOpened,
-  kNoSearchArguments,  // no quoted directory first, an empty one, or nothing after it
-  kCommandTooLong,     // GrepCommand and the search arguments reach 8192 characters
+  kNoSearchArguments,   // no quoted directory first, an empty one, or nothing after it
+  kCommandLineTooLong,  // GrepCommand and the search arguments reach 8192 characters
 };
 
 // Splits `argument` into the BaseDirectory (in double quotes, after any blanks) and the search

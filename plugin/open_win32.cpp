@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <iterator>
 
 #include "common/fixed_text.h"
 #include "config/config.h"
@@ -21,23 +22,21 @@ extern "C" HANDLE WINAPI ApiOpen(const wchar_t* argument, const void* hostRecord
       static_cast<SearchContext*>(GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, sizeof(SearchContext)));
   if (context == nullptr) return nullptr;
   memcpy(context->hostRecord, hostRecord, kHostRecordSize);
-  FormConfigPath(g_moduleDirectory, context->configPath, kPathCapacity);
+  FormConfigPath(g_moduleDirectory, context->configPath, std::size(context->configPath));
 
   wchar_t messageOutput[kMessageOutputCapacity];
-  ReadKey(kMessageOutputKey, kMessageOutputDefault, messageOutput, kMessageOutputCapacity,
-          context->configPath);
+  ReadKey(kMessageOutputKey, kMessageOutputDefault, messageOutput, context->configPath);
   context->messageOutput = IsMessageOutputOn(messageOutput) ? 1 : 0;
 
-  wchar_t grepCommand[kGrepCommandCapacity + 1];
-  ReadKey(kGrepCommandKey, kGrepCommandDefault, grepCommand, kGrepCommandCapacity,
-          context->configPath);
+  wchar_t grepCommand[kGrepCommandCapacity];
+  ReadKey(kGrepCommandKey, kGrepCommandDefault, grepCommand, context->configPath);
 
   // Never another code page than the one asked for: an unusable value fails the open.
   wchar_t codePage[kCodePageCapacity];
-  ReadKey(kCodePageKey, kCodePageDefault, codePage, kCodePageCapacity, context->configPath);
+  ReadKey(kCodePageKey, kCodePageDefault, codePage, context->configPath);
   uint32_t codePageNumber = ParseCodePage(codePage);
   if (codePageNumber == 0 || !DescribeCodePage(codePageNumber, context->encoding)) {
-    wchar_t entry[kCodePageCapacity + 16];
+    wchar_t entry[std::size(kCodePageKey) + std::size(codePage)];  // the key, "=", the value
     FieldWriter line = StartField(entry);
     PutText(line, kCodePageKey);
     PutChar(line, L'=');
@@ -54,7 +53,7 @@ extern "C" HANDLE WINAPI ApiOpen(const wchar_t* argument, const void* hostRecord
     case OpenOutcome::kNoSearchArguments:
       HostPrintAnsi(kQuoteDirectoryMessage);
       break;
-    case OpenOutcome::kCommandTooLong:
+    case OpenOutcome::kCommandLineTooLong:
       break;
   }
   GlobalFree(context);

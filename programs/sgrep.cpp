@@ -142,8 +142,8 @@ bool ComplainIfMissing(const std::wstring& operand, const std::wstring& director
   std::string text = "sgrep: " + ToCodePage(options.output, operand) + ": cannot open (os error " +
                      std::to_string(code) + ")\r\n";
   DWORD written = 0;
-  WriteFile(GetStdHandle(STD_ERROR_HANDLE), text.data(), static_cast<DWORD>(text.size()),
-            &written, nullptr);
+  WriteFile(GetStdHandle(STD_ERROR_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written,
+            nullptr);
   return true;
 }
 

@@ -1,6 +1,6 @@
 #include "search/launch.h"
 
-int StartSearchProcess(wchar_t* commandLine, SearchContext& context, const LaunchPlatform& p) {
+bool StartSearchProcess(wchar_t* commandLine, SearchContext& context, const LaunchPlatform& p) {
   void* outRead = nullptr;     // R1
   void* outWrite = nullptr;    // W1: the child's standard output
   void* errWrite = nullptr;    // W1e: a second handle to W1, the child's standard error
@@ -38,35 +38,35 @@ int StartSearchProcess(wchar_t* commandLine, SearchContext& context, const Launc
     case 0:
       break;
     case 1:
-      return 0;
+      return false;
     case 2:
       p.close(p.user, outRead);
       p.close(p.user, outWrite);
-      return 0;
+      return false;
     case 3:
       p.close(p.user, errWrite);
       p.close(p.user, outRead);
       p.close(p.user, outWrite);
-      return 0;
+      return false;
     case 4:
       p.close(p.user, outReadOwn);
       p.close(p.user, errWrite);
       p.close(p.user, outWrite);
-      return 0;
+      return false;
     case 5:
       p.close(p.user, inRead);
       p.close(p.user, inWrite);
       p.close(p.user, outReadOwn);
       p.close(p.user, errWrite);
       p.close(p.user, outWrite);
-      return 0;
+      return false;
     default:
       p.close(p.user, inWriteOwn);
       p.close(p.user, inRead);
       p.close(p.user, outReadOwn);
       p.close(p.user, errWrite);
       p.close(p.user, outWrite);
-      return 0;
+      return false;
   }
 
   // The parent keeps no write end of the output pipe, so the pipe breaks when the child ends.
@@ -77,5 +77,5 @@ int StartSearchProcess(wchar_t* commandLine, SearchContext& context, const Launc
   context.process = process;
   context.outputRead = outReadOwn;
   context.inputWrite = inWriteOwn;
-  return 1;
+  return true;
 }

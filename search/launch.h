@@ -17,7 +17,8 @@ struct LaunchPlatform {
   void (*reportStartFailure)(void* user, const wchar_t* commandLine);
 };
 
-// 1: started, and the context holds the process, the output read end and the input write end;
-// 0: failed, the context is as it was and nothing made here stays open.
-int StartSearchProcess(wchar_t* commandLine, SearchContext& context,
-                       const LaunchPlatform& platform);
+// True when the search runs: the context then holds the process, the output read end and the
+// input write end. False when it failed: the context is as it was and nothing made here stays
+// open.
+bool StartSearchProcess(wchar_t* commandLine, SearchContext& context,
+                        const LaunchPlatform& platform);

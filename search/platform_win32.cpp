@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cwchar>
 #include <initializer_list>
+#include <iterator>
 
 #include "common/fixed_text.h"
 #include "host/bridge.h"
@@ -78,8 +79,8 @@ void Print(void*, uint32_t codePage, const char* text) {
     return;
   }
   // The texts are lines of the 512-byte buffer: never more characters than that.
-  wchar_t wide[kOutputBufferCapacity + 1];
-  SystemToWide(codePage, wide, kOutputBufferCapacity + 1, text);
+  wchar_t wide[kOutputBufferLength + 1];
+  SystemToWide(codePage, wide, std::size(wide), text);
   HostPrint(wide);
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <iterator>
 
 #include "common/file_line.h"
 #include "common/real_path.h"
@@ -67,7 +68,7 @@ Waited FillAt(SearchContext& c, size_t n, const ReaderPlatform& p) {
   }
   if (c.outputRead == nullptr) return Waited::kOutput;
 
-  size_t space = kOutputBufferCapacity - n;
+  size_t space = kOutputBufferLength - n;
   if (space == 0) return Waited::kOutput;
   uint32_t got = 0;
   char* into = c.outputBuffer + n;
@@ -127,15 +128,15 @@ bool HasHighBytes(const char* text) {
 
 // A path past the system's limit is looked up through its long form where it has one.
 bool LookUpFile(const wchar_t* path, FileFacts& facts, const ReaderPlatform& p) {
-  if (wcslen(path) < kPathCapacity) return p.lookUp(p.user, path, &facts);
+  if (!NeedsLongForm(path)) return p.lookUp(p.user, path, &facts);
   wchar_t longForm[kRealPathCapacity];
-  return FormLongPath(path, longForm, kRealPathCapacity) && p.lookUp(p.user, longForm, &facts);
+  return FormLongPath(path, longForm, std::size(longForm)) && p.lookUp(p.user, longForm, &facts);
 }
 
 // The name read in the other code page, when its bytes are valid text there.
 bool DecodeOther(const char* name, uint32_t codePage, wchar_t (&wide)[kPathCapacity],
                  const ReaderPlatform& p) {
-  return p.toWide(p.user, OtherCodePage(codePage), wide, kPathCapacity, name) == Decoded::kValid;
+  return p.toWide(p.user, OtherCodePage(codePage), wide, std::size(wide), name) == Decoded::kValid;
 }
 
 // Takes the other code page's reading of the name when it names an existing file, whose facts
@@ -157,7 +158,7 @@ bool NamesFileReadOtherwise(SearchContext& c, const char* name, FindRecord* reco
 // not fit the field: cut, it would name another file.
 bool NameEntry(SearchContext& c, const char* name, FindRecord* record, uint32_t& codePage,
                const ReaderPlatform& p) {
-  if (p.toWide(p.user, codePage, record->name, kPathCapacity, name) == Decoded::kTooLong)
+  if (p.toWide(p.user, codePage, record->name, std::size(record->name), name) == Decoded::kTooLong)
     return false;
   wchar_t path[kRealPathCapacity];
   FormRealPath(c.baseDirectory, record->name, path);
@@ -181,8 +182,8 @@ bool NameEntry(SearchContext& c, const char* name, FindRecord* record, uint32_t&
 
 // The entry a line names, when it names one: two colons (a drive's does not count) with a line
 // number between them, and a name that fits the field.
-bool NameLine(SearchContext& c, char* line, size_t length, FindRecord* record,
-              uint32_t& codePage, const ReaderPlatform& p) {
+bool NameLine(SearchContext& c, char* line, size_t length, FindRecord* record, uint32_t& codePage,
+              const ReaderPlatform& p) {
   size_t first = FirstColon(line, length);
   size_t second = SecondColon(line, length, first);
   if (second == length || !IsLineNumber(line + first + 1, second - first - 1)) return false;
@@ -277,7 +278,7 @@ Taken TakeNextLine(SearchContext& c, FindRecord* record, const ReaderPlatform& p
     // A line is judged only once its end is buffered, the buffer is full or the output has
     // ended; otherwise the same output would list differently depending on how it was chunked.
     char* lineFeed = FindLineFeed(buffer, length);
-    while (lineFeed == nullptr && c.outputRead != nullptr && length < kOutputBufferCapacity) {
+    while (lineFeed == nullptr && c.outputRead != nullptr && length < kOutputBufferLength) {
       Waited waited = FillAt(c, length, p);
       if (waited != Waited::kOutput) return Stopped(waited);
       length = strlen(buffer);

@@ -29,8 +29,7 @@ struct ReaderPlatform {
   void (*print)(void* user, uint32_t codePage, const char* text);
   // An 8-bit text in the given code page to wide text, terminated. kTooLong when it takes more
   // than capacity - 1 characters: out is then empty, so no cut text is ever taken for a name.
-  Decoded (*toWide)(void* user, uint32_t codePage, wchar_t* out, size_t capacity,
-                    const char* text);
+  Decoded (*toWide)(void* user, uint32_t codePage, wchar_t* out, size_t capacity, const char* text);
   // The size, time and attributes of an existing file or folder; false when there is none there
   // (or it cannot be reached), and facts is then untouched.
   bool (*lookUp)(void* user, const wchar_t* path, FileFacts* facts);

@@ -232,6 +232,16 @@ std::wstring ProgramDirectory() {
   return self.substr(0, self.find_last_of(L"\\/") + 1);
 }
 
+HWND MakeMessageWindow(const wchar_t* className, WNDPROC procedure) {
+  WNDCLASSW windowClass = {};
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = className;
+  RegisterClassW(&windowClass);
+  return CreateWindowExW(0, className, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                         windowClass.hInstance, nullptr);
+}
+
 size_t PrivateBytes() {
   size_t total = 0;
   MEMORY_BASIC_INFORMATION region;

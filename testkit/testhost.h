@@ -85,6 +85,9 @@ std::string ToUtf8(const std::wstring& text);
 void WriteOut(const std::wstring& text);
 // The folder of the running program, with its trailing backslash: the DLL and tools are there.
 std::wstring ProgramDirectory();
+// A message-only window of the calling thread, as a host has: its messages are dispatched only
+// while someone pumps that thread's queue. Null when it cannot be made.
+HWND MakeMessageWindow(const wchar_t* className, WNDPROC procedure);
 // Committed private memory, by walking the address space (Wine's process counters stay 0).
 size_t PrivateBytes();
 // Reads a value of the version resource's "041104b0" string block.

@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::wstring directory = cut.substr(open + 1, close - open - 1);
   std::wstring words = cut.substr(close + 1);
   if (grep.size() + words.size() >= 8192) {
-    if (outcome != OpenOutcome::kCommandTooLong) abort();
+    if (outcome != OpenOutcome::kCommandLineTooLong) abort();
     return 0;
   }
   if (outcome != OpenOutcome::kOpened) abort();

@@ -1,4 +1,4 @@
-// Fuzzed open templates, base directories and entries: the expansion never writes past its field,
+// Fuzzed entry templates, base directories and entries: the expansion never writes past its field,
 // never formats with an argument it was not given, rejects exactly the templates that a model of
 // the rules rejects, and agrees with the platform's own formatter wherever the template is usable.
 #include <fuzzer/FuzzedDataProvider.h>
@@ -63,26 +63,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   base += std::wstring(
       std::min<size_t>(259 - base.size(), input.ConsumeIntegralInRange<size_t>(0, 259)), L'b');
   std::wstring entry = Wide(input.ConsumeRandomLengthString(300));
-  std::wstring openTemplate = Wide(input.ConsumeRemainingBytesAsString()).substr(0, 291);
+  std::wstring entryTemplate = Wide(input.ConsumeRemainingBytesAsString()).substr(0, 291);
 
   auto context = std::make_unique<SearchContext>();
   memset(context.get(), 0, sizeof(SearchContext));
   CopyText(context->baseDirectory, base.c_str());
-  wchar_t guarded[kOpenCommandCapacity + 16];
-  wmemset(guarded, L'#', kOpenCommandCapacity + 16);
-  auto& command = *reinterpret_cast<wchar_t(*)[kOpenCommandCapacity]>(guarded);
-  OpenCommandOutcome outcome =
-      BuildOpenCommand(*context, entry.c_str(), openTemplate.c_str(), command);
-  for (size_t i = kOpenCommandCapacity; i < kOpenCommandCapacity + 16; ++i)
+  wchar_t guarded[kEntryCommandCapacity + 16];
+  wmemset(guarded, L'#', kEntryCommandCapacity + 16);
+  auto& command = *reinterpret_cast<wchar_t(*)[kEntryCommandCapacity]>(guarded);
+  EntryCommandOutcome outcome =
+      BuildEntryCommand(*context, entry.c_str(), entryTemplate.c_str(), command);
+  for (size_t i = kEntryCommandCapacity; i < kEntryCommandCapacity + 16; ++i)
     if (guarded[i] != L'#') abort();
 
-  TemplatePlan plan = ModelPlan(openTemplate);
+  TemplatePlan plan = ModelPlan(entryTemplate);
   if (plan.shape == TemplateShape::kUnusable) {
-    if (outcome != OpenCommandOutcome::kBadTemplate) abort();
+    if (outcome != EntryCommandOutcome::kBadTemplate) abort();
     return 0;
   }
   if (entry.empty() || entry.size() - 1 >= 260) {
-    if (outcome != OpenCommandOutcome::kBadEntry) abort();
+    if (outcome != EntryCommandOutcome::kBadEntry) abort();
     return 0;
   }
   // The line number follows the last colon, unless that is the drive's of "C:\" or "C:/"; a drive
@@ -105,9 +105,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // The platform's formatter, given exactly the arguments the template's shape names.
   std::wstring format;
-  for (size_t i = 0; i < openTemplate.size(); ++i) {
-    format += openTemplate[i];
-    if ((i == plan.first || i == plan.second) && openTemplate[i + 1] == L's') format += L'l';
+  for (size_t i = 0; i < entryTemplate.size(); ++i) {
+    format += entryTemplate[i];
+    if ((i == plan.first || i == plan.second) && entryTemplate[i + 1] == L's') format += L'l';
   }
   std::wstring reference(4096, L'\0');
   int n = plan.shape == TemplateShape::kPath
@@ -119,11 +119,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   reference.resize(static_cast<size_t>(n));
   // Past the system's limit only an absolute path is reached (through its long form).
   bool reachable = path.size() < kPathCapacity || isAbsolute(path);
-  bool fits = reachable && reference.size() < kOpenCommandCapacity;
+  bool fits = reachable && reference.size() < kEntryCommandCapacity;
   if (!fits) {
-    if (outcome != OpenCommandOutcome::kTooLong || command[0] != 0) abort();
+    if (outcome != EntryCommandOutcome::kTooLong || command[0] != 0) abort();
     return 0;
   }
-  if (outcome != OpenCommandOutcome::kBuilt || reference != command) abort();
+  if (outcome != EntryCommandOutcome::kBuilt || reference != command) abort();
   return 0;
 }

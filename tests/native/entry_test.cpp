@@ -20,23 +20,23 @@ std::unique_ptr<SearchContext> ContextFor(const wchar_t* baseDirectory) {
 }
 
 struct Built {
-  OpenCommandOutcome outcome;
+  EntryCommandOutcome outcome;
   std::wstring command;
 };
 
-Built Build(const wchar_t* openTemplate, const wchar_t* entryPath = L"/src\\a.c:12",
+Built Build(const wchar_t* entryTemplate, const wchar_t* entryPath = L"/src\\a.c:12",
             const wchar_t* base = L"C:\\work") {
   auto context = ContextFor(base);
-  wchar_t command[kOpenCommandCapacity];
-  wmemset(command, L'#', kOpenCommandCapacity);
-  OpenCommandOutcome outcome = BuildOpenCommand(*context, entryPath, openTemplate, command);
+  wchar_t command[kEntryCommandCapacity];
+  wmemset(command, L'#', kEntryCommandCapacity);
+  EntryCommandOutcome outcome = BuildEntryCommand(*context, entryPath, entryTemplate, command);
   return {outcome, command};
 }
 
 TEST(EntryTemplate, UsableShapesExpandInTheTemplatesOrder) {
   const std::wstring path = L"\"C:\\work\\src\\a.c\"";
   struct Row {
-    const wchar_t* openTemplate;
+    const wchar_t* entryTemplate;
     std::wstring expected;
   } rows[] = {
       {L"&EDIT %s", L"&EDIT " + path},
@@ -46,9 +46,9 @@ TEST(EntryTemplate, UsableShapesExpandInTheTemplatesOrder) {
       {L"%s", path},
   };
   for (const Row& row : rows) {
-    Built b = Build(row.openTemplate);
-    EXPECT_EQ(b.outcome, OpenCommandOutcome::kBuilt) << row.openTemplate;
-    EXPECT_EQ(b.command, row.expected) << row.openTemplate;
+    Built b = Build(row.entryTemplate);
+    EXPECT_EQ(b.outcome, EntryCommandOutcome::kBuilt) << row.entryTemplate;
+    EXPECT_EQ(b.command, row.expected) << row.entryTemplate;
   }
 }
 
@@ -60,7 +60,7 @@ TEST(EntryTemplate, UnusableShapesAreRejected) {
                                L"&EDIT %d%d",   L"&EDIT %x %d %s"};
   for (const wchar_t* t : unusable) {
     Built b = Build(t);
-    EXPECT_EQ(b.outcome, OpenCommandOutcome::kBadTemplate) << t;
+    EXPECT_EQ(b.outcome, EntryCommandOutcome::kBadTemplate) << t;
     EXPECT_EQ(b.command[0], 0) << t;
   }
 }
@@ -88,13 +88,13 @@ TEST(EntryCommand, LineNumberFollowsTheLastColon) {
 
 TEST(EntryCommand, TooLongFailsCleanly) {
   std::wstring base(240, L'b');
-  EXPECT_EQ(Build(L"%s", L"/short.c:1", base.c_str()).outcome, OpenCommandOutcome::kBuilt);
+  EXPECT_EQ(Build(L"%s", L"/short.c:1", base.c_str()).outcome, EntryCommandOutcome::kBuilt);
   std::wstring name = L"/" + std::wstring(20, L'n') + L":1";
   Built b = Build(L"%s", name.c_str(), base.c_str());  // 2 + 240 + 1 + 20 = 263 > 259
-  EXPECT_EQ(b.outcome, OpenCommandOutcome::kTooLong);
+  EXPECT_EQ(b.outcome, EntryCommandOutcome::kTooLong);
   EXPECT_EQ(b.command[0], 0);
   std::wstring longTemplate = std::wstring(510, L'x') + L" %s";
-  EXPECT_EQ(Build(longTemplate.c_str()).outcome, OpenCommandOutcome::kTooLong);
+  EXPECT_EQ(Build(longTemplate.c_str()).outcome, EntryCommandOutcome::kTooLong);
 }
 
 // Past the system's 260 characters an absolute real path still opens, as any other entry, when
@@ -104,19 +104,19 @@ TEST(EntryCommand, LongRealPathOpensWhenAbsoluteAndTheCommandFits) {
   std::wstring file(240, L'n');
   std::wstring entry = L"/" + file + L":1";
   Built b = Build(L"&EDIT %s", entry.c_str(), base.c_str());
-  EXPECT_EQ(b.outcome, OpenCommandOutcome::kBuilt);
+  EXPECT_EQ(b.outcome, EntryCommandOutcome::kBuilt);
   EXPECT_EQ(b.command, L"&EDIT \"" + base + L"\\" + file + L"\"");  // 508 characters
   EXPECT_EQ(Build(L"&EXEC my-editor --line=%d %s", entry.c_str(), base.c_str()).outcome,
-            OpenCommandOutcome::kTooLong);  // 527
+            EntryCommandOutcome::kTooLong);  // 527
   EXPECT_EQ(Build(L"&EDIT %s", entry.c_str(), base.c_str() + 3).outcome,
-            OpenCommandOutcome::kTooLong);
+            EntryCommandOutcome::kTooLong);
 }
 
 TEST(EntryCommand, BadEntriesFailCleanly) {
-  EXPECT_EQ(Build(L"%s", nullptr).outcome, OpenCommandOutcome::kBadEntry);
-  EXPECT_EQ(Build(L"%s", L"").outcome, OpenCommandOutcome::kBadEntry);
+  EXPECT_EQ(Build(L"%s", nullptr).outcome, EntryCommandOutcome::kBadEntry);
+  EXPECT_EQ(Build(L"%s", L"").outcome, EntryCommandOutcome::kBadEntry);
   std::wstring huge = L"/" + std::wstring(260, L'n');
-  EXPECT_EQ(Build(L"%s", huge.c_str()).outcome, OpenCommandOutcome::kBadEntry);
+  EXPECT_EQ(Build(L"%s", huge.c_str()).outcome, EntryCommandOutcome::kBadEntry);
 }
 
 // Only an ASCII letter before the colon and a separator after it make a drive: the characters
@@ -152,16 +152,16 @@ TEST(EntryCopyTo, FillsTheDestinationAndTerminatesOnlyWhenShorter) {
   auto context = ContextFor(L"C:\\work");
   wchar_t destination[16];
   wmemset(destination, L'#', 16);
-  ASSERT_TRUE(CopyRealPath(*context, L"/a.c:3", destination, 10));
+  ASSERT_TRUE(FillRealPath(*context, L"/a.c:3", destination, 10));
   EXPECT_EQ(std::wstring(destination, 10), L"C:\\work\\/a");  // first character kept, no terminator
   EXPECT_EQ(destination[10], L'#');
   wmemset(destination, L'#', 16);
-  ASSERT_TRUE(CopyRealPath(*context, L"x:1", destination, 16));
+  ASSERT_TRUE(FillRealPath(*context, L"x:1", destination, 16));
   EXPECT_EQ(std::wstring(destination, 16), std::wstring(L"C:\\work\\x\0\0\0\0\0\0\0", 16));
   std::wstring tooLong(300, L'n');  // no entry's name
-  EXPECT_FALSE(CopyRealPath(*context, tooLong.c_str(), destination, 16));
+  EXPECT_FALSE(FillRealPath(*context, tooLong.c_str(), destination, 16));
   EXPECT_EQ(std::wstring(destination, 16), std::wstring(16, L'\0'));
-  EXPECT_FALSE(CopyRealPath(*context, nullptr, destination, 16));
+  EXPECT_FALSE(FillRealPath(*context, nullptr, destination, 16));
 }
 
 TEST(EntryCopyTo, LongRealPathIsGivenWithinTheCapacityWhenAbsolute) {
@@ -170,13 +170,13 @@ TEST(EntryCopyTo, LongRealPathIsGivenWithinTheCapacityWhenAbsolute) {
   std::wstring path = base + L"\\" + std::wstring(200, L'n');  // 460 characters
   auto context = ContextFor(base.c_str());
   std::vector<wchar_t> destination(600, L'#');
-  ASSERT_TRUE(CopyRealPath(*context, name.c_str(), destination.data(), 500));
+  ASSERT_TRUE(FillRealPath(*context, name.c_str(), destination.data(), 500));
   EXPECT_EQ(std::wstring(destination.data()), path);
   EXPECT_EQ(destination[500], L'#');
-  ASSERT_TRUE(CopyRealPath(*context, name.c_str(), destination.data(), kPathCapacity));
+  ASSERT_TRUE(FillRealPath(*context, name.c_str(), destination.data(), kPathCapacity));
   EXPECT_EQ(std::wstring(destination.data(), kPathCapacity), path.substr(0, kPathCapacity));
   auto relative = ContextFor(base.c_str() + 3);
-  EXPECT_FALSE(CopyRealPath(*relative, name.c_str(), destination.data(), 500));
+  EXPECT_FALSE(FillRealPath(*relative, name.c_str(), destination.data(), 500));
   EXPECT_EQ(std::wstring(destination.data(), 500), std::wstring(500, L'\0'));
 }
 

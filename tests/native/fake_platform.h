@@ -9,10 +9,10 @@
 #include "search/reader.h"
 
 struct FakeOutput {
-  std::vector<std::string> chunks;  // each becomes readable in turn, as one write of the child
-  int silentPolls = 0;              // peeks that find nothing before each chunk
-  bool hangAtEnd = false;           // after the last chunk: silent forever instead of broken
-  int escapeAtPoll = -1;            // the query of Escape (counted from 0) that finds it pressed
+  std::vector<std::string> chunks;    // each becomes readable in turn, as one write of the child
+  int silentPolls = 0;                // peeks that find nothing before each chunk
+  bool hangAtEnd = false;             // after the last chunk: silent forever instead of broken
+  int escapeAtPoll = -1;              // the query of Escape (counted from 0) that finds it pressed
   std::vector<uint8_t> escapeStates;  // what the queries find, in order (then nothing)
   uint32_t readMilliseconds = 0;      // how long each read takes on the clock
   // The host closes the listing from the message dispatched by this pump, or by this print (each
@@ -26,9 +26,9 @@ struct FakeOutput {
   std::vector<std::string> printed;
   std::vector<uint32_t> printedCodePages;
   std::vector<uint32_t> readCapacities;
-  std::vector<uint32_t> waits;  // each sleep's milliseconds
-  uint32_t clock = 0;           // milliseconds: sleeps and reads move it
-  std::vector<uint32_t> pumpedAt;  // the clock at each pump
+  std::vector<uint32_t> waits;              // each sleep's milliseconds
+  uint32_t clock = 0;                       // milliseconds: sleeps and reads move it
+  std::vector<uint32_t> pumpedAt;           // the clock at each pump
   std::map<std::wstring, FileFacts> files;  // what exists, by the path asked for
   std::vector<std::wstring> lookedUp;       // every path asked for, in order
 

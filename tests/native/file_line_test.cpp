@@ -6,7 +6,7 @@
 
 namespace {
 
-// The same rows as bytes and as wide text: the listing reads the one, opening an entry the other.
+// The same rows as bytes and as wide text: the listing reads the one, executing an entry the other.
 struct Row {
   const char* text;
   size_t first, second, last;  // npos: the text's length

@@ -2,6 +2,7 @@
 #include <iconv.h>
 
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 #include "host/launch_error.h"
@@ -9,34 +10,48 @@
 
 namespace {
 
-std::string FromCp932(const char* text) {
-  iconv_t convert = iconv_open("UTF-8", "CP932");
+std::string Convert(const char* from, const char* text, size_t bytes) {
+  iconv_t convert = iconv_open("UTF-8", from);
   EXPECT_NE(convert, reinterpret_cast<iconv_t>(-1));
-  std::string in = text;
+  std::string in(text, bytes);
   char out[512] = {};
-  char* from = &in[0];
+  char* source = &in[0];
   char* to = out;
   size_t inLeft = in.size(), outLeft = sizeof(out) - 1;
-  EXPECT_NE(iconv(convert, &from, &inLeft, &to, &outLeft), static_cast<size_t>(-1));
+  EXPECT_NE(iconv(convert, &source, &inLeft, &to, &outLeft), static_cast<size_t>(-1));
   iconv_close(convert);
   return out;
 }
 
-TEST(HostTexts, EightBitTextsAreExactCodePage932) {
-  EXPECT_EQ(FromCp932(kQuoteDirectoryMessage),
-            "ERROR : \u7b2c 1 \u5f15\u6570\u306e path \u306f\u300c\"\u300d\u3067\u56f2\u3093"
-            "\u3067\u304f\u3060\u3055\u3044\u3002");
-  EXPECT_EQ(strlen(kQuoteDirectoryMessage), 50u);
-  EXPECT_EQ(FromCp932(kInterruptedMessage),
-            "\u51e6\u7406\u3092\u4e2d\u65ad\u3057\u307e\u3057\u305f");
-  EXPECT_EQ(FromCp932(kConfigEntryMessage),
-            "ERROR: sarvik.ini \u306e\u4ee5\u4e0b\u306e\u5185\u5bb9\u306e\u7b87\u6240\u3092\u78ba"
-            "\u8a8d\u3057\u3066\u304f\u3060\u3055\u3044\u3002");
+// The texts are checked against their words typed here, through encoders that are not the
+// product's: glibc's code page 932 for the 8-bit texts, its wide characters for the others.
+std::string FromCp932(const char* text) {
+  return Convert("CP932", text, strlen(text));
+}
+std::string FromWide(const wchar_t* text) {
+  return Convert("WCHAR_T", reinterpret_cast<const char*>(text), wcslen(text) * sizeof(wchar_t));
 }
 
-TEST(HostTexts, WideTexts) {
-  EXPECT_EQ(std::wstring(kListingHeader), L"---------- grep \u5b9f\u884c ----------");
-  EXPECT_EQ(std::wstring(kListingTitle).size(), 7u);
+TEST(HostTexts, EightBitTextsAreTheirWordsInCodePage932) {
+  struct Row {
+    const char* text;
+    const char* words;
+  } rows[] = {
+      {kQuoteDirectoryMessage, "ERROR : 第 1 引数の path は「\"」で囲んでください。"},
+      {kInterruptedMessage, "処理を中断しました"},
+      {kConfigEntryMessage, "ERROR: sarvik.ini の以下の内容の箇所を確認してください。"},
+      {kNoEntryMessage, "検索コマンドの出力に「ファイル名:行番号:」で始まる行はありませんでした。"},
+      {kMoreLinesBefore, "（ほか "},
+      {kMoreLinesAfter, " 行）"},
+  };
+  for (const Row& row : rows) EXPECT_EQ(FromCp932(row.text), row.words);
+  EXPECT_EQ(strlen(kQuoteDirectoryMessage), 50u);
+}
+
+TEST(HostTexts, WideTextsAreTheirWords) {
+  EXPECT_EQ(FromWide(kListingHeader), "---------- grep 実行 ----------");
+  EXPECT_EQ(FromWide(kListingTitle), "grep 結果");
+  EXPECT_EQ(FromWide(kListingRoot), "/");
 }
 
 TEST(LaunchError, CodeIsSignedDecimalAndLongTextsAreCut) {

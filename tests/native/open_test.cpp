@@ -72,9 +72,10 @@ TEST(OpenLimits, CommandAndArgumentsMustStayBelow8192) {
   Opened ok = Open(fits, grep);
   ASSERT_EQ(ok.outcome, OpenOutcome::kOpened);
   EXPECT_EQ(std::wcslen(ok.context->commandLine), 8192u);
-  EXPECT_EQ(Open(L"\"d\"" + std::wstring(192, L'a'), grep).outcome, OpenOutcome::kCommandTooLong);
+  EXPECT_EQ(Open(L"\"d\"" + std::wstring(192, L'a'), grep).outcome,
+            OpenOutcome::kCommandLineTooLong);
   EXPECT_EQ(Open(L"\"d\"a", std::wstring(8190, L'g')).outcome, OpenOutcome::kOpened);
-  EXPECT_EQ(Open(L"\"d\"a", std::wstring(8191, L'g')).outcome, OpenOutcome::kCommandTooLong);
+  EXPECT_EQ(Open(L"\"d\"a", std::wstring(8191, L'g')).outcome, OpenOutcome::kCommandLineTooLong);
 }
 
 TEST(OpenLimits, ArgumentIsCutAt8191Characters) {

@@ -13,7 +13,7 @@ class BridgeTest : public ::testing::Test {
   void SetUp() override {
     setlocale(LC_ALL, "Japanese");
     host = std::make_unique<TestHost>();
-    ASSERT_EQ(ConnectHost(), 0);
+    ASSERT_EQ(ConnectHost(), HostConnection::kConnected);
   }
   void TearDown() override {
     DisconnectHost();
@@ -25,7 +25,7 @@ class BridgeTest : public ::testing::Test {
 
 TEST_F(BridgeTest, ConnectingTwiceDoesNothing) {
   IDispatch* held = g_hostObject;
-  EXPECT_EQ(ConnectHost(), -3);
+  EXPECT_EQ(ConnectHost(), HostConnection::kAlreadyConnected);
   EXPECT_EQ(g_hostObject, held);
 }
 
@@ -119,7 +119,7 @@ TEST_F(BridgeTest, LaunchErrorWithoutSystemTextShowsAPlaceholder) {
 
 TEST(BridgeWithoutHost, EveryCallIsSilentAndExecFails) {
   TestHost host(/*serveHostObject=*/false);
-  EXPECT_LT(ConnectHost(), 0);
+  EXPECT_NE(ConnectHost(), HostConnection::kConnected);
   EXPECT_EQ(g_hostObject, nullptr);
   HostPrint(L"x");
   HostPrintAnsi("x");

@@ -21,13 +21,7 @@ struct HostWindow {
   std::function<void()> onApp;
 
   HostWindow() {
-    WNDCLASSW windowClass = {};
-    windowClass.lpfnWndProc = Procedure;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"sarvik-test-host-window";
-    RegisterClassW(&windowClass);
-    window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                             nullptr, windowClass.hInstance, nullptr);
+    window = MakeMessageWindow(L"sarvik-test-host-window", Procedure);
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   }
   ~HostWindow() { DestroyWindow(window); }
@@ -71,10 +65,11 @@ TEST_F(HostControl, SearchKeepingThePipeFullIsPumpedAndStoppedByEscape) {
   DWORD ended = GetTickCount();
   KillTimer(window.window, 1);
   press.join();
-  std::printf("%zu entries in %lu ms, %zu ticks, longest without one %lu ms, stopped %lu ms after "
-              "the press\n",
-              listed.names.size(), ended - started, window.ticks.size(), window.LongestGap(ended),
-              ended - pressedAt);
+  std::printf(
+      "%zu entries in %lu ms, %zu ticks, longest without one %lu ms, stopped %lu ms after "
+      "the press\n",
+      listed.names.size(), ended - started, window.ticks.size(), window.LongestGap(ended),
+      ended - pressedAt);
   EXPECT_EQ(listed.last, -1);
   EXPECT_LT(listed.names.size(), 400000u);
   EXPECT_LT(ended - pressedAt, 700u);

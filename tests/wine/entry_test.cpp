@@ -1,4 +1,4 @@
-// Opening an entry through the host's Exec, and giving the host an entry's real path.
+// Executing an entry through the host's Exec, and giving the host an entry's real path.
 #include "tests/wine/fixture.h"
 
 namespace {
@@ -15,8 +15,8 @@ class EntryTest : public PluginTest {
     if (host == nullptr) Load();
     return Open(L"\"C:\\work\" foo");
   }
-  int ExecuteWith(const std::wstring& openTemplate, const wchar_t* entry = L"/src\\a.c:12") {
-    WriteConfig({{L"Command", openTemplate}});
+  int ExecuteWith(const std::wstring& entryTemplate, const wchar_t* entry = L"/src\\a.c:12") {
+    WriteConfig({{L"Command", entryTemplate}});
     return api().execute(handle, entry);
   }
   void TearDown() override {

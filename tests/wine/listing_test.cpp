@@ -99,16 +99,18 @@ TEST_F(ListingTest, ToolsNoticeAmongTheResultsIsEchoedAndTheRestListed) {
 // among results it is passed over; alone, the listing says why it is empty and shows it.
 TEST_F(ListingTest, ToolsErrorsArePassedOverAndAListingOfNothingElseSaysWhy) {
   HANDLE handle = OpenChild(
-      L"out:a.txt:1:x\\r\\n err:rg:\\x20nosuchdir:\\x20The\\x20system\\x20cannot\\x20find\\x20the\\x20"
+      L"out:a.txt:1:x\\r\\n "
+      L"err:rg:\\x20nosuchdir:\\x20The\\x20system\\x20cannot\\x20find\\x20the\\x20"
       L"file\\x20specified.\\x20(os\\x20error\\x202)\\r\\n out:b.txt:2:y\\r\\n");
   EXPECT_EQ(List(handle).names, (Names{L"a.txt:1", L"b.txt:2"}));
   EXPECT_TRUE(host->Printed().empty());
   api().close(handle);
   for (bool messageOutput : {false, true}) {
     host->calls.clear();
-    handle = OpenChild(L"err:rg:\\x20*.h:\\x20IO\\x20error\\x20(os\\x20error\\x20123)\\r\\n "
-                       L"out:.\\\\inc\\\\k.h:#define\\x20A\\x20B:1\\n",
-                       messageOutput);
+    handle = OpenChild(
+        L"err:rg:\\x20*.h:\\x20IO\\x20error\\x20(os\\x20error\\x20123)\\r\\n "
+        L"out:.\\\\inc\\\\k.h:#define\\x20A\\x20B:1\\n",
+        messageOutput);
     Listed listed = List(handle);
     EXPECT_TRUE(listed.names.empty());
     EXPECT_EQ(listed.last, -1);
@@ -174,19 +176,6 @@ TEST_F(ListingTest, EchoOfBytesThatAreNoCharacterIsNeverEmpty) {
     for (wchar_t c : echo.substr(8, 2)) EXPECT_TRUE(c == L'?' || c == 0xfffd) << ToUtf8(codePage);
     api().close(handle);
   }
-}
-
-TEST_F(ListingTest, TwoMatchesInOneFileShareItsSizeTimeAndAttributes) {
-  WriteBytes(folder + L"a.txt", NumberedLines(60, 3, 40));
-  Load({{L"GrepCommand", SgrepCommand()}});
-  SearchIn(folder);
-  HANDLE handle = Open(L"\"" + folder.substr(0, folder.size() - 1) + L"\" foo *.txt");
-  Listed listed = List(handle);
-  ASSERT_EQ(listed.names, (Names{L"a.txt:3", L"a.txt:40"}));
-  const FindRecord &a = listed.records[0], &b = listed.records[1];
-  EXPECT_EQ(memcmp(&a.sizeLow, &b.sizeLow, 20), 0);
-  EXPECT_NE(a.writeTimeLow | a.writeTimeHigh, 0u);
-  api().close(handle);
 }
 
 TEST_F(ListingTest, NoMatchesEndsAtOnceWithMesOk) {

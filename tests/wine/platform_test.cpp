@@ -9,8 +9,8 @@
 
 namespace {
 
-std::wstring Convert(const char* bytes, size_t capacity = kPathCapacity,
-                     uint32_t codePage = kCp932, Decoded* decoded = nullptr) {
+std::wstring Convert(const char* bytes, size_t capacity = kPathCapacity, uint32_t codePage = kCp932,
+                     Decoded* decoded = nullptr) {
   wchar_t out[kPathCapacity + 8];
   wmemset(out, L'#', kPathCapacity + 8);
   Decoded result = Win32Reader().toWide(nullptr, codePage, out, capacity, bytes);
@@ -159,7 +159,7 @@ TEST(SearchPlatform, ReaderKeepsPaceWithASearchPrintingInBursts) {
   context->encoding = Cp932Encoding();
   std::wstring command = ChildCommand() + L" bursts:50:30:" + folder + L"out.txt";
   wcscpy(context->commandLine, command.c_str());
-  ASSERT_EQ(StartSearchProcess(context->commandLine, *context, Win32Launch()), 1);
+  ASSERT_TRUE(StartSearchProcess(context->commandLine, *context, Win32Launch()));
   Sleeps sleeps{context.get()};
   ReaderPlatform reader = Win32Reader();
   reader.user = &sleeps;

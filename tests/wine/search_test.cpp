@@ -24,8 +24,7 @@ TEST_F(SearchTest, MissingCommandPrintsTheLaunchErrorAndTheCommandWhateverMessag
     HANDLE handle = Open(L"\"" + folder + L"\" foo");
     FindRecord record;
     EXPECT_EQ(api().findFirst(handle, nullptr, &record), 0);
-    Names expected =
-        messageOutput ? Names{L"", kListingHeader, error, tried} : Names{error, tried};
+    Names expected = messageOutput ? Names{L"", kListingHeader, error, tried} : Names{error, tried};
     EXPECT_EQ(host->Printed(), expected);
     EXPECT_EQ(host->Count(L"MesOk"), 0);
     EXPECT_EQ(Context(handle).process, nullptr);
@@ -121,13 +120,7 @@ LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM w, LPARAM l) {
 }
 
 TEST_F(SearchTest, WindowMessagesAreDispatchedAndQuitIsKeptWhileWaiting) {
-  WNDCLASSW windowClass = {};
-  windowClass.lpfnWndProc = CountingProc;
-  windowClass.hInstance = GetModuleHandleW(nullptr);
-  windowClass.lpszClassName = L"sarvik-test-counter";
-  RegisterClassW(&windowClass);
-  HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                nullptr, windowClass.hInstance, nullptr);
+  HWND window = MakeMessageWindow(L"sarvik-test-counter", CountingProc);
   ASSERT_NE(window, nullptr);
   HANDLE handle = OpenChild(L"sleep:400 out:a.txt:1:x\\r\\n");
   g_dispatched = 0;
