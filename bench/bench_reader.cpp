@@ -43,7 +43,7 @@ uint32_t Never(void*) {
 }
 void Nothing(void*) {}
 void NoSleep(void*, uint32_t) {}
-void NoTerminate(void*, void*) {}
+void NoTerminate(void*, void*, void*) {}
 void NoPrint(void*, uint32_t, const char*) {}
 Decoded Widen(void*, uint32_t, wchar_t* out, size_t capacity, const char* text) {
   size_t n = 0;

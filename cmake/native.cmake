@@ -13,6 +13,7 @@ add_executable(native_tests
   tests/native/host_text_test.cpp
   tests/native/launch_test.cpp
   tests/native/open_test.cpp
+  tests/native/program_test.cpp
   tests/native/reader_test.cpp
   tests/native/real_path_test.cpp
   tests/native/sgrep_test.cpp)

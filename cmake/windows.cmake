@@ -66,6 +66,7 @@ set(WINE_TEST_SOURCES
   tests/wine/bridge_test.cpp
   tests/wine/control_test.cpp
   tests/wine/entry_test.cpp
+  tests/wine/launch_test.cpp
   tests/wine/listing_test.cpp
   tests/wine/module_test.cpp
   tests/wine/open_test.cpp

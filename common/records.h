@@ -96,6 +96,9 @@ struct SearchContext {
   uint8_t listedAny;
   uint32_t unlistedLines;
   char shownLines[kShownLines][kOutputBufferLength + 1];
+  // The job the search runs in, with every process it starts: ending it ends them all. Null where
+  // no job could be made or the child could not be put in one.
+  void* job;
 };
 
 #if defined(_WIN32)
@@ -145,7 +148,8 @@ static_assert(offsetof(SearchContext, lastWatch) == 19124);
 static_assert(offsetof(SearchContext, listedAny) == 19128);
 static_assert(offsetof(SearchContext, unlistedLines) == 19132);
 static_assert(offsetof(SearchContext, shownLines) == 19136);
-static_assert(sizeof(SearchContext) == 24268);
+static_assert(offsetof(SearchContext, job) == 24268);
+static_assert(sizeof(SearchContext) == 24272);
 #elif defined(_WIN64)
 // The handles are pointer-sized: everything after them moves by 12 bytes.
 static_assert(offsetof(SearchContext, hostRecord) == 0);
@@ -170,5 +174,6 @@ static_assert(offsetof(SearchContext, lastWatch) == 19136);
 static_assert(offsetof(SearchContext, listedAny) == 19140);
 static_assert(offsetof(SearchContext, unlistedLines) == 19144);
 static_assert(offsetof(SearchContext, shownLines) == 19148);
-static_assert(sizeof(SearchContext) == 24280);
+static_assert(offsetof(SearchContext, job) == 24280);
+static_assert(sizeof(SearchContext) == 24288);
 #endif

@@ -70,9 +70,9 @@ extern "C" int WINAPI ApiClose(HANDLE handle) {
   auto* context = static_cast<SearchContext*>(handle);
   if (context->listing != 0) {
     // Called from a message that the listing's wait dispatched: the listing ends, and the context
-    // goes when its call returns. Its child would run on with its pipes still open.
+    // goes when its call returns. Its search would run on with its pipes still open.
     context->closing = 1;
-    if (context->process != nullptr) TerminateProcess(context->process, 0);
+    EndSearch(context->process, context->job);
     return 1;
   }
   ReleaseContext(context);

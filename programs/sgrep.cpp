@@ -47,6 +47,15 @@ std::string Printed(const std::string& line, const Options& options) {
   return ToCodePage(options.output, wide);
 }
 
+// Once nobody reads the output, the search is over: a failed write ends it, as a broken pipe
+// ends grep-like tools.
+void WriteOrEnd(DWORD stream, const std::string& text) {
+  DWORD written = 0;
+  if (!text.empty() && !WriteFile(GetStdHandle(stream), text.data(),
+                                  static_cast<DWORD>(text.size()), &written, nullptr))
+    ExitProcess(2);
+}
+
 class Output {
  public:
   ~Output() { Flush(); }
@@ -55,10 +64,7 @@ class Output {
     if (pending_.size() >= 4096) Flush();
   }
   void Flush() {
-    DWORD written = 0;
-    if (!pending_.empty())
-      WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), pending_.data(),
-                static_cast<DWORD>(pending_.size()), &written, nullptr);
+    WriteOrEnd(STD_OUTPUT_HANDLE, pending_);
     pending_.clear();
   }
 
@@ -139,11 +145,8 @@ bool ComplainIfMissing(const std::wstring& operand, const std::wstring& director
   if (must.empty() || GetFileAttributesW(must.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
   DWORD code = GetLastError();
   out.Flush();
-  std::string text = "sgrep: " + ToCodePage(options.output, operand) + ": cannot open (os error " +
-                     std::to_string(code) + ")\r\n";
-  DWORD written = 0;
-  WriteFile(GetStdHandle(STD_ERROR_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written,
-            nullptr);
+  WriteOrEnd(STD_ERROR_HANDLE, "sgrep: " + ToCodePage(options.output, operand) +
+                                   ": cannot open (os error " + std::to_string(code) + ")\r\n");
   return true;
 }
 

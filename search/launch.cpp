@@ -8,6 +8,7 @@ bool StartSearchProcess(wchar_t* commandLine, SearchContext& context, const Laun
   void* inRead = nullptr;      // R2: the child's standard input
   void* inWrite = nullptr;     // W2
   void* inWriteOwn = nullptr;  // W2p: the parent's, not inherited
+  void* job = nullptr;
   void* process = nullptr;
   void* thread = nullptr;
 
@@ -26,9 +27,27 @@ bool StartSearchProcess(wchar_t* commandLine, SearchContext& context, const Laun
       failedStep = 5;
     } else {
       p.close(p.user, inWrite);
-      if (!p.start(p.user, commandLine, inRead, outWrite, errWrite, &process, &thread)) {
-        p.reportStartFailure(p.user, commandLine);
+      // Without a job the search still runs, and without a list it inherits as before.
+      if (!p.createJob(p.user, &job)) job = nullptr;
+      void* const inherited[3] = {inRead, outWrite, errWrite};
+      void* list = nullptr;
+      if (!p.listHandles(p.user, inherited, &list)) list = nullptr;
+      bool started =
+          p.start(p.user, commandLine, inRead, outWrite, errWrite, list, &process, &thread);
+      if (!started) p.reportStartFailure(p.user, commandLine);
+      if (list != nullptr) p.freeList(p.user, list);
+      if (!started) {
         failedStep = 6;
+      } else {
+        // Put in the job before it runs, so every process it starts belongs to the job too.
+        if (job != nullptr && !p.assign(p.user, job, process)) {
+          p.close(p.user, job);
+          job = nullptr;
+        }
+        if (!p.resume(p.user, process, thread)) {
+          p.reportStartFailure(p.user, commandLine);
+          failedStep = 7;
+        }
       }
     }
   }
@@ -61,6 +80,11 @@ bool StartSearchProcess(wchar_t* commandLine, SearchContext& context, const Laun
       p.close(p.user, outWrite);
       return false;
     default:
+      if (failedStep == 7) {
+        p.close(p.user, thread);
+        p.close(p.user, process);
+      }
+      if (job != nullptr) p.close(p.user, job);
       p.close(p.user, inWriteOwn);
       p.close(p.user, inRead);
       p.close(p.user, outReadOwn);
@@ -77,5 +101,6 @@ bool StartSearchProcess(wchar_t* commandLine, SearchContext& context, const Laun
   context.process = process;
   context.outputRead = outReadOwn;
   context.inputWrite = inWriteOwn;
+  context.job = job;
   return true;
 }

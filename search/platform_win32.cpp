@@ -9,6 +9,7 @@
 
 #include "common/fixed_text.h"
 #include "host/bridge.h"
+#include "search/program.h"
 
 namespace {
 
@@ -57,8 +58,8 @@ uint32_t Now(void*) {
   return GetTickCount();
 }
 
-void Terminate(void*, void* process) {
-  TerminateProcess(process, 0);
+void Terminate(void*, void* process, void* job) {
+  EndSearch(process, job);
 }
 
 // Any code page but 932, by the system's conversion; bytes that are no character stand as U+FFFD.
@@ -132,22 +133,135 @@ bool Duplicate(void*, void* handle, bool inheritable, void** copy) {
   return true;
 }
 
-bool Start(void*, wchar_t* commandLine, void* input, void* output, void* error, void** process,
-           void** thread) {
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
-  startup.wShowWindow = SW_HIDE;
-  startup.hStdInput = input;
-  startup.hStdOutput = output;
-  startup.hStdError = error;
-  PROCESS_INFORMATION started = {};
-  if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE,
-                      CREATE_NO_WINDOW | CREATE_NEW_CONSOLE, nullptr, nullptr, &startup, &started))
+bool CreateKillingJob(void*, void** job) {
+  HANDLE made = CreateJobObjectW(nullptr, nullptr);  // not inheritable
+  if (made == nullptr) return false;
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  if (!SetInformationJobObject(made, JobObjectExtendedLimitInformation, &limits,
+                               sizeof(limits))) {
+    CloseHandle(made);
     return false;
+  }
+  *job = made;
+  return true;
+}
+
+bool ListHandles(void*, void* const (&handles)[3], void** list) {
+  SIZE_T size = 0;
+  InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+  // Freed by FreeList, with the handles' array it points to kept beside it.
+  auto* block = static_cast<BYTE*>(malloc(sizeof(handles) + size));
+  if (block == nullptr) return false;
+  memcpy(block, handles, sizeof(handles));
+  auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(block + sizeof(handles));
+  if (!InitializeProcThreadAttributeList(attributes, 1, 0, &size)) {
+    free(block);
+    return false;
+  }
+  if (!UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, block,
+                                 sizeof(handles), nullptr, nullptr)) {
+    DeleteProcThreadAttributeList(attributes);
+    free(block);
+    return false;
+  }
+  *list = block;
+  return true;
+}
+
+LPPROC_THREAD_ATTRIBUTE_LIST Attributes(void* list) {
+  return reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(static_cast<BYTE*>(list) +
+                                                         3 * sizeof(HANDLE));
+}
+
+void FreeList(void*, void* list) {
+  DeleteProcThreadAttributeList(Attributes(list));
+  free(list);
+}
+
+bool IsFile(void*, const wchar_t* path) {
+  DWORD attributes = GetFileAttributesW(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// The first word's program, looked up in the host's folder, the system's, the Windows folder and
+// the PATH, never in the current directory.
+ProgramLookup LookUpProgram(const wchar_t* commandLine, wchar_t (&program)[kPathCapacity]) {
+  wchar_t host[kPathCapacity], system[kPathCapacity], windows[kPathCapacity];
+  DWORD n = GetModuleFileNameW(nullptr, host, kPathCapacity);
+  if (n == 0 || n >= kPathCapacity) n = 0;
+  host[n] = 0;
+  wchar_t* slash = wcsrchr(host, L'\\');
+  if (slash != nullptr) slash[1] = 0;
+  n = GetSystemDirectoryW(system, kPathCapacity);
+  if (n == 0 || n >= kPathCapacity) system[0] = 0;
+  n = GetWindowsDirectoryW(windows, kPathCapacity);
+  if (n == 0 || n >= kPathCapacity) windows[0] = 0;
+  DWORD size = GetEnvironmentVariableW(L"PATH", nullptr, 0);
+  auto* path = static_cast<wchar_t*>(calloc(size + 1, sizeof(wchar_t)));
+  if (path == nullptr) return ProgramLookup::kMissing;
+  if (GetEnvironmentVariableW(L"PATH", path, size + 1) > size) path[0] = 0;
+  const ProgramPlaces places = {
+      .user = nullptr,
+      .hostFolder = host,
+      .systemFolder = system,
+      .windowsFolder = windows,
+      .path = path,
+      .isFile = IsFile,
+  };
+  ProgramLookup lookup = FindProgram(commandLine, places, program);
+  free(path);
+  return lookup;
+}
+
+bool Start(void*, wchar_t* commandLine, void* input, void* output, void* error, void* list,
+           void** process, void** thread) {
+  wchar_t program[kPathCapacity];
+  ProgramLookup lookup = LookUpProgram(commandLine, program);
+  if (lookup == ProgramLookup::kMissing) {
+    SetLastError(ERROR_FILE_NOT_FOUND);  // as the system says of a program it cannot find
+    return false;
+  }
+  STARTUPINFOEXW startup = {};
+  startup.StartupInfo.cb = sizeof(startup);
+  startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+  startup.StartupInfo.wShowWindow = SW_HIDE;
+  startup.StartupInfo.hStdInput = input;
+  startup.StartupInfo.hStdOutput = output;
+  startup.StartupInfo.hStdError = error;
+  const wchar_t* application = lookup == ProgramLookup::kFound ? program : nullptr;
+  DWORD flags = CREATE_NO_WINDOW | CREATE_NEW_CONSOLE | CREATE_SUSPENDED;
+  PROCESS_INFORMATION started = {};
+  bool ok = false;
+  if (list != nullptr) {
+    startup.lpAttributeList = Attributes(list);
+    ok = CreateProcessW(application, commandLine, nullptr, nullptr, TRUE,
+                        flags | EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
+                        &startup.StartupInfo, &started);
+  }
+  // A system that refuses the list starts the search as before: with every inheritable handle.
+  if (!ok && (list == nullptr || GetLastError() == ERROR_INVALID_PARAMETER)) {
+    startup.StartupInfo.cb = sizeof(STARTUPINFOW);
+    startup.lpAttributeList = nullptr;
+    ok = CreateProcessW(application, commandLine, nullptr, nullptr, TRUE, flags, nullptr, nullptr,
+                        &startup.StartupInfo, &started);
+  }
+  if (!ok) return false;
   *process = started.hProcess;
   *thread = started.hThread;
   return true;
+}
+
+bool Assign(void*, void* job, void* process) {
+  return AssignProcessToJobObject(job, process) != FALSE;
+}
+
+bool Resume(void*, void* process, void* thread) {
+  if (ResumeThread(thread) != static_cast<DWORD>(-1)) return true;
+  DWORD code = GetLastError();
+  TerminateProcess(process, 0);
+  SetLastError(code);
+  return false;
 }
 
 // The system's reason, then the command line that was tried, so that a typo, a program that is
@@ -162,7 +276,12 @@ const LaunchPlatform kLaunch = {
     .createPipe = CreateInheritablePipe,
     .duplicate = Duplicate,
     .close = Close,
+    .createJob = CreateKillingJob,
+    .listHandles = ListHandles,
+    .freeList = FreeList,
     .start = Start,
+    .assign = Assign,
+    .resume = Resume,
     .reportStartFailure = ReportStartFailure,
 };
 
@@ -195,8 +314,16 @@ bool DescribeCodePage(uint32_t codePage, OutputEncoding& encoding) {
   return true;
 }
 
+void EndSearch(void* process, void* job) {
+  if (job != nullptr && TerminateJobObject(job, 0)) return;
+  if (process != nullptr) TerminateProcess(process, 0);
+}
+
 void CloseSearchHandles(SearchContext& context) {
-  for (void** handle : {&context.inputWrite, &context.outputRead, &context.process}) {
+  // Whatever the search started goes with it.
+  EndSearch(nullptr, context.job);
+  for (void** handle :
+       {&context.inputWrite, &context.outputRead, &context.process, &context.job}) {
     if (*handle != nullptr) CloseHandle(*handle);
     *handle = nullptr;
   }

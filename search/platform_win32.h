@@ -12,6 +12,10 @@ const LaunchPlatform& Win32Launch();
 // take more than two bytes (other than UTF-8) or depend on state.
 bool DescribeCodePage(uint32_t codePage, OutputEncoding& encoding);
 
-// Closes the input write end, the output read end and the process handle, in that order, each
-// only when set, and clears them.
+// Ends a search that may still run: the job where there is one (every process in it, exit code
+// 0), else the process.
+void EndSearch(void* process, void* job);
+
+// Ends the search's job, then closes the input write end, the output read end, the process handle
+// and the job, in that order, each only when set, and clears them.
 void CloseSearchHandles(SearchContext& context);

@@ -45,7 +45,7 @@ Waited Watch(SearchContext& c, const ReaderPlatform& p) {
   c.lastWatch = p.now(p.user);
   if (EscapePressed(c, p)) {
     p.print(p.user, kCp932, kInterruptedMessage);
-    p.terminate(p.user, c.process);
+    p.terminate(p.user, c.process, c.job);
     return Waited::kEscape;
   }
   p.pumpMessages(p.user);

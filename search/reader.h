@@ -24,7 +24,8 @@ struct ReaderPlatform {
   // Waits, but no longer than until a message comes for the calling thread.
   void (*sleep)(void* user, uint32_t milliseconds);
   uint32_t (*now)(void* user);  // milliseconds, from any start, wrapping
-  void (*terminate)(void* user, void* process);
+  // Ends the search: its job where it has one (every process in it), else its process.
+  void (*terminate)(void* user, void* process, void* job);
   // An 8-bit text in the given code page, to the host's message area.
   void (*print)(void* user, uint32_t codePage, const char* text);
   // An 8-bit text in the given code page to wide text, terminated. kTooLong when it takes more

@@ -14,6 +14,10 @@
 //   exit:N        end with code N
 //   stamp         write one result line whose line number is the performance counter now
 //   args          write one result line, args.txt:1:, whose text is the child's own command line
+//   pid           write one result line whose line number is the child's process id
+//   touch:PATH    create the file PATH (empty): a mark that this program ran
+//   set:HEX       signal the event whose handle value is HEX, if this process holds it
+//   put:HEX       write a line into the pipe whose handle value is HEX, if this process holds it
 #include <windows.h>
 
 #include <string>
@@ -165,6 +169,17 @@ int wmain(int argc, wchar_t** argv) {
                                   static_cast<int>(bytes.size()), nullptr, nullptr);
       bytes.resize(n > 0 ? static_cast<size_t>(n - 1) : 0);
       Write(out, "args.txt:1:" + bytes + "\r\n");
+    } else if (step == L"pid") {
+      Write(out, "pid.txt:" + std::to_string(GetCurrentProcessId()) + ":x\r\n");
+    } else if (step.rfind(L"touch:", 0) == 0) {
+      CloseHandle(CreateFileW(step.c_str() + 6, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                              nullptr));
+    } else if (step.rfind(L"set:", 0) == 0) {
+      SetEvent(reinterpret_cast<HANDLE>(wcstoull(step.c_str() + 4, nullptr, 16)));
+    } else if (step.rfind(L"put:", 0) == 0) {
+      DWORD written = 0;
+      WriteFile(reinterpret_cast<HANDLE>(wcstoull(step.c_str() + 4, nullptr, 16)), "put\r\n", 5,
+                &written, nullptr);
     } else if (step.rfind(L"exit:", 0) == 0) {
       ExitProcess(static_cast<UINT>(wcstol(step.c_str() + 5, nullptr, 10)));
     }

@@ -99,7 +99,7 @@ inline void FakeSleep(void* user, uint32_t milliseconds) {
 inline uint32_t FakeNow(void* user) {
   return Of(user).clock;
 }
-inline void FakeTerminate(void* user, void*) {
+inline void FakeTerminate(void* user, void*, void*) {
   Of(user).terminated = true;
 }
 inline void FakePrint(void* user, uint32_t codePage, const char* text) {
