@@ -41,8 +41,8 @@ uint8_t NoEscape(void*) {
 uint32_t Never(void*) {
   return 0;
 }
-void Nothing(void*) {}
 void NoSleep(void*, uint32_t) {}
+void NoPump(void*, uint32_t) {}
 void NoTerminate(void*, void*, void*) {}
 void NoPrint(void*, uint32_t, const char*) {}
 Decoded Widen(void*, uint32_t, wchar_t* out, size_t capacity, const char* text) {
@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
       .read = Read,
       .closePipe = Close,
       .escapeState = NoEscape,
-      .pumpMessages = Nothing,
+      .pumpMessages = NoPump,
       .sleep = NoSleep,
       .now = Never,
       .terminate = NoTerminate,

@@ -99,6 +99,9 @@ struct SearchContext {
   // The job the search runs in, with every process it starts: ending it ends them all. Null where
   // no job could be made or the child could not be put in one.
   void* job;
+  // The entry handed over last was cut from a line longer than the buffer: the rest of that line
+  // is dropped by the next look at the output.
+  uint8_t droppingRest;
 };
 
 #if defined(_WIN32)
@@ -149,7 +152,8 @@ static_assert(offsetof(SearchContext, listedAny) == 19128);
 static_assert(offsetof(SearchContext, unlistedLines) == 19132);
 static_assert(offsetof(SearchContext, shownLines) == 19136);
 static_assert(offsetof(SearchContext, job) == 24268);
-static_assert(sizeof(SearchContext) == 24272);
+static_assert(offsetof(SearchContext, droppingRest) == 24272);
+static_assert(sizeof(SearchContext) == 24276);
 #elif defined(_WIN64)
 // The handles are pointer-sized: everything after them moves by 12 bytes.
 static_assert(offsetof(SearchContext, hostRecord) == 0);
@@ -175,5 +179,6 @@ static_assert(offsetof(SearchContext, listedAny) == 19140);
 static_assert(offsetof(SearchContext, unlistedLines) == 19144);
 static_assert(offsetof(SearchContext, shownLines) == 19148);
 static_assert(offsetof(SearchContext, job) == 24280);
-static_assert(sizeof(SearchContext) == 24288);
+static_assert(offsetof(SearchContext, droppingRest) == 24288);
+static_assert(sizeof(SearchContext) == 24296);
 #endif

@@ -10,14 +10,23 @@
 
 namespace {
 
+// Listing calls under way on the host's thread: one on each context at most, but the host may list
+// another context from a message that a wait dispatched.
+int g_listingCalls = 0;
+
 // One listing call at a time on a context. A close that comes meanwhile, from a message that the
-// wait dispatched, is carried out when the call is done with the context.
+// wait dispatched, is carried out when the call is done with the context; a quit request that a
+// wait took is given back when the outermost call is done.
 class ListingCall {
  public:
-  explicit ListingCall(SearchContext& context) : context_(context) { context_.listing = 1; }
+  explicit ListingCall(SearchContext& context) : context_(context) {
+    context_.listing = 1;
+    ++g_listingCalls;
+  }
   ~ListingCall() {
     context_.listing = 0;
     if (context_.closing != 0) ReleaseContext(&context_);
+    if (--g_listingCalls == 0) PostHeldQuit();
   }
   ListingCall(const ListingCall&) = delete;
   ListingCall& operator=(const ListingCall&) = delete;

@@ -73,6 +73,11 @@ extern "C" int WINAPI ApiClose(HANDLE handle) {
     // goes when its call returns. Its search would run on with its pipes still open.
     context->closing = 1;
     EndSearch(context->process, context->job);
+    // The listing call's code is still on the stack: a host that unloads its plugins once it has
+    // closed them must not unmap it. The module stays loaded for the life of the process.
+    HMODULE self = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                       reinterpret_cast<const wchar_t*>(&ApiClose), &self);
     return 1;
   }
   ReleaseContext(context);

@@ -36,16 +36,32 @@ uint8_t EscapeState(void*) {
   return ((state & 0x8000) != 0 ? kEscapeDown : 0) | ((state & 1) != 0 ? kEscapePressedSince : 0);
 }
 
-void PumpMessages(void*) {
+// A quit request taken from the queue during a listing call, held until the call returns: left
+// in the queue it would end every wait at once, and the waits would spin.
+bool g_quitHeld = false;
+int g_quitCode = 0;
+
+int64_t Ticks() {
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return now.QuadPart;
+}
+
+void PumpMessages(void*, uint32_t milliseconds) {
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  const int64_t until = Ticks() + frequency.QuadPart * milliseconds / 1000;
   MSG message;
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
       // Dispatching a quit request would lose it, and the host could not close after the search.
-      PostQuitMessage(static_cast<int>(message.wParam));
-      return;
+      g_quitHeld = true;
+      g_quitCode = static_cast<int>(message.wParam);
+      continue;
     }
     TranslateMessage(&message);
     DispatchMessageW(&message);
+    if (Ticks() >= until) return;
   }
 }
 
@@ -312,6 +328,12 @@ bool DescribeCodePage(uint32_t codePage, OutputEncoding& encoding) {
   for (int i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i] != 0; i += 2)
     AddLeadBytes(encoding, info.LeadByte[i], info.LeadByte[i + 1]);
   return true;
+}
+
+void PostHeldQuit() {
+  if (!g_quitHeld) return;
+  g_quitHeld = false;
+  PostQuitMessage(g_quitCode);
 }
 
 void EndSearch(void* process, void* job) {

@@ -12,6 +12,10 @@ const LaunchPlatform& Win32Launch();
 // take more than two bytes (other than UTF-8) or depend on state.
 bool DescribeCodePage(uint32_t codePage, OutputEncoding& encoding);
 
+// Posts again the quit request that a wait took from the queue, if it took one. Called when the
+// outermost listing call returns, so the host sees its quit as it would have without sarvik.
+void PostHeldQuit();
+
 // Ends a search that may still run: the job where there is one (every process in it, exit code
 // 0), else the process.
 void EndSearch(void* process, void* job);

@@ -40,42 +40,50 @@ bool EscapePressed(SearchContext& c, const ReaderPlatform& p) {
   return state != 0;
 }
 
-// Looks at Escape, then lets the host handle its messages; one of them may close the listing.
-Waited Watch(SearchContext& c, const ReaderPlatform& p) {
-  c.lastWatch = p.now(p.user);
+// Looks at Escape, then lets the host handle its messages for at most `share` ms; one of them may
+// close the listing.
+Waited Watch(SearchContext& c, uint32_t share, const ReaderPlatform& p) {
   if (EscapePressed(c, p)) {
     p.print(p.user, kCp932, kInterruptedMessage);
     p.terminate(p.user, c.process, c.job);
     return Waited::kEscape;
   }
-  p.pumpMessages(p.user);
+  p.pumpMessages(p.user, share);
+  // The next look comes after the interval's worth of reading, not of the host's work.
+  c.lastWatch = p.now(p.user);
   return c.closing ? Waited::kClosed : Waited::kOutput;
 }
 
-// FillOutputBuffer for a caller that already knows the buffered length `n`.
-Waited FillAt(SearchContext& c, size_t n, const ReaderPlatform& p) {
+// Polls until the pipe holds output or breaks, serving the host meanwhile, and every
+// kWatchInterval while output keeps coming.
+Waited WaitForOutput(SearchContext& c, const ReaderPlatform& p) {
   while (c.outputRead != nullptr) {
     uint32_t available = 0;
     bool silent = p.peek(p.user, c.outputRead, &available) && available == 0;
-    // A pipe kept full never runs dry: the host is served by the clock then.
+    uint32_t wait = PollWait(c.silentPolls);
+    // A pipe kept full never runs dry: the host is served by the clock then. While the search is
+    // silent the host's messages may take the time the wait would sleep.
     if (silent || p.now(p.user) - c.lastWatch >= kWatchInterval) {
-      Waited watched = Watch(c, p);
+      Waited watched = Watch(c, silent && wait < kPumpShare ? wait : kPumpShare, p);
       if (watched != Waited::kOutput) return watched;
     }
     if (!silent) break;
-    p.sleep(p.user, PollWait(c.silentPolls));
+    p.sleep(p.user, wait);
     if (c.silentPolls < kQuietAfter) ++c.silentPolls;
   }
-  if (c.outputRead == nullptr) return Waited::kOutput;
+  return Waited::kOutput;
+}
 
+// Reads one chunk into the buffer at `n`; a failed read is the end of the output.
+void ReadChunk(SearchContext& c, size_t n, const ReaderPlatform& p) {
   size_t space = kOutputBufferLength - n;
-  if (space == 0) return Waited::kOutput;
+  if (c.outputRead == nullptr || space == 0) return;
   uint32_t got = 0;
   char* into = c.outputBuffer + n;
   if (!p.read(p.user, c.outputRead, into, space < kChunkSize ? space : kChunkSize, &got)) {
     p.closePipe(p.user, c.outputRead);
     c.outputRead = nullptr;
-    return Waited::kOutput;
+    return;
   }
   if (got > 0) c.silentPolls = 0;
   // A zero byte would end the buffered text and lose everything after it: keep it as a blank.
@@ -86,30 +94,45 @@ Waited FillAt(SearchContext& c, size_t n, const ReaderPlatform& p) {
   into[got] = 0;
   if (!c.byteOrderMarkChecked && c.encoding.structure == ByteStructure::kUtf8)
     DropByteOrderMark(c, n + got);
-  return Waited::kOutput;
+}
+
+// FillOutputBuffer for a caller that already knows the buffered length `n`.
+Waited FillAt(SearchContext& c, size_t n, const ReaderPlatform& p) {
+  Waited waited = WaitForOutput(c, p);
+  if (waited == Waited::kOutput) ReadChunk(c, n, p);
+  return waited;
+}
+
+// Reads what the pipe already holds, without waiting and without looking at the host or Escape.
+void ReadWaiting(SearchContext& c, size_t n, const ReaderPlatform& p) {
+  uint32_t available = 0;
+  if (c.outputRead == nullptr) return;
+  // A broken pipe's read fails at once: the end is noted now.
+  if (!p.peek(p.user, c.outputRead, &available) || available > 0) ReadChunk(c, n, p);
 }
 
 Taken Stopped(Waited waited) {
   return waited == Waited::kEscape ? Taken::kEscape : Taken::kClosed;
 }
 
-// The rest of a line whose end is not buffered is not needed: it is read and dropped up to its
-// line feed. Leaves in `length` the buffered text and in `rest` where the next line starts.
-Waited DropRestOfLine(SearchContext& c, const ReaderPlatform& p, size_t& length, size_t& rest) {
+// The rest of a line whose end was not buffered is not needed: it is read and dropped up to its
+// line feed, after which the next line starts at the front of the buffer.
+Waited DropRestOfLine(SearchContext& c, const ReaderPlatform& p) {
   for (;;) {
-    c.outputBuffer[0] = 0;
-    Waited waited = FillAt(c, 0, p);
-    if (waited != Waited::kOutput) return waited;
-    length = strlen(c.outputBuffer);
+    size_t length = strlen(c.outputBuffer);
     char* lineFeed = FindLineFeed(c.outputBuffer, length);
     if (lineFeed != nullptr) {
-      rest = static_cast<size_t>(lineFeed - c.outputBuffer) + 1;
+      memmove(c.outputBuffer, lineFeed + 1, length - static_cast<size_t>(lineFeed - c.outputBuffer));
+      c.droppingRest = 0;
       return Waited::kOutput;
     }
+    c.outputBuffer[0] = 0;
     if (c.outputRead == nullptr) {
-      rest = length;
+      c.droppingRest = 0;
       return Waited::kOutput;
     }
+    Waited waited = FillAt(c, 0, p);
+    if (waited != Waited::kOutput) return waited;
   }
 }
 
@@ -231,6 +254,7 @@ void StartListing(SearchContext& c, const ReaderPlatform& p) {
   c.outputBuffer[0] = 0;
   c.byteOrderMarkChecked = 0;
   c.silentPolls = 0;
+  c.droppingRest = 0;
   c.lastRealPath[0] = 0;
   c.listedAny = 0;
   c.unlistedLines = 0;
@@ -273,7 +297,18 @@ Waited FillOutputBuffer(SearchContext& c, const ReaderPlatform& p) {
 
 Taken TakeNextLine(SearchContext& c, FindRecord* record, const ReaderPlatform& p) {
   char* buffer = c.outputBuffer;
+  // While output keeps coming the lines are all buffered already: the host is still served, and
+  // Escape looked at, by the clock, before anything is cut.
+  if (c.outputRead != nullptr && p.now(p.user) - c.lastWatch >= kWatchInterval) {
+    Waited watched = Watch(c, kPumpShare, p);
+    if (watched != Waited::kOutput) return Stopped(watched);
+  }
   for (;;) {
+    // The previous line's rest, left behind when it was handed over.
+    if (c.droppingRest) {
+      Waited waited = DropRestOfLine(c, p);
+      if (waited != Waited::kOutput) return Stopped(waited);
+    }
     size_t length = strlen(buffer);
     // A line is judged only once its end is buffered, the buffer is full or the output has
     // ended; otherwise the same output would list differently depending on how it was chunked.
@@ -314,17 +349,12 @@ Taken TakeNextLine(SearchContext& c, FindRecord* record, const ReaderPlatform& p
     }
     buffer[lineLength] = saved;
     if (c.closing) return Taken::kClosed;  // from a message that the echo's call dispatched
-    if (lineFeed == nullptr && c.outputRead != nullptr) {
-      Waited waited = DropRestOfLine(c, p, length, rest);
-      if (waited != Waited::kOutput) return Stopped(waited);
-    }
+    // The rest of a line longer than the buffer is dropped by the next look at the output.
+    if (lineFeed == nullptr && c.outputRead != nullptr) c.droppingRest = 1;
     memmove(buffer, buffer + rest, length - rest + 1);
     if (!named) continue;
     c.listedAny = 1;
-    if (length - rest <= kRefillThreshold) {
-      Waited waited = FillAt(c, length - rest, p);
-      if (waited != Waited::kOutput) return Stopped(waited);
-    }
+    if (length - rest <= kRefillThreshold) ReadWaiting(c, length - rest, p);
     const FileFacts& file = c.lastFile;
     record->sizeLow = file.sizeLow;
     record->sizeHigh = file.sizeHigh;

@@ -20,7 +20,9 @@ struct ReaderPlatform {
   void (*closePipe)(void* user, void* pipe);
   // Escape, anywhere on the desktop: kEscapeDown and kEscapePressedSince, or 0.
   uint8_t (*escapeState)(void* user);
-  void (*pumpMessages)(void* user);  // dispatch what waits in the calling thread's queue
+  // Dispatches what waits in the calling thread's queue, for no longer than about `milliseconds`:
+  // a host that keeps posting itself work would never let the queue empty.
+  void (*pumpMessages)(void* user, uint32_t milliseconds);
   // Waits, but no longer than until a message comes for the calling thread.
   void (*sleep)(void* user, uint32_t milliseconds);
   uint32_t (*now)(void* user);  // milliseconds, from any start, wrapping
@@ -62,6 +64,9 @@ constexpr uint32_t kPollInterval = 100;  // milliseconds: the wait once the sear
 // looked at once this much time has passed, so that the host answers and a stop is seen within
 // about 50 ms even where the clock moves in steps of 16 ms.
 constexpr uint32_t kWatchInterval = 25;
+// The share of each look at the host that its messages may take, so that the pipe and Escape are
+// looked at again however much work the host keeps posting itself.
+constexpr uint32_t kPumpShare = 10;
 
 // The wait after `silentPolls` empty polls in a row: 1 ms after output, doubling up to the poll
 // interval. A search prints in bursts; a fixed 100 ms sleep would be spent mostly while it prints.
@@ -85,7 +90,8 @@ Waited FillOutputBuffer(SearchContext& context, const ReaderPlatform& platform);
 
 // Takes the next result line that names an entry: its EntryName (up to the second colon, with a
 // line number before it) goes into record->name and its real file's size, time and attributes
-// into the record. Where the configured code page's reading of the name names no file but the
+// into the record. An entry is handed over as soon as it is cut: what the pipe already holds may
+// be read, but any wait for more output (and any look at Escape) belongs to the next call. Where the configured code page's reading of the name names no file but the
 // other code page's names one, the entry takes that reading. Lines that name no entry (no two
 // colons, no line number, a name that does not fit the field) are echoed and passed over; when
 // the output ends without any entry, the first of them are shown with a line that says why.

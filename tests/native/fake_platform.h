@@ -11,6 +11,7 @@
 struct FakeOutput {
   std::vector<std::string> chunks;    // each becomes readable in turn, as one write of the child
   int silentPolls = 0;                // peeks that find nothing before each chunk
+  uint32_t gapMilliseconds = 0;       // or the time, on the clock, before each chunk after the first
   bool hangAtEnd = false;             // after the last chunk: silent forever instead of broken
   int escapeAtPoll = -1;              // the query of Escape (counted from 0) that finds it pressed
   std::vector<uint8_t> escapeStates;  // what the queries find, in order (then nothing)
@@ -29,11 +30,13 @@ struct FakeOutput {
   std::vector<uint32_t> waits;              // each sleep's milliseconds
   uint32_t clock = 0;                       // milliseconds: sleeps and reads move it
   std::vector<uint32_t> pumpedAt;           // the clock at each pump
+  std::vector<uint32_t> pumpShares;         // the time each pump was given
   std::map<std::wstring, FileFacts> files;  // what exists, by the path asked for
   std::vector<std::wstring> lookedUp;       // every path asked for, in order
 
   size_t next = 0, offset = 0;
   int silentLeft = -1;
+  uint32_t readyAt = 0;
 
   bool AtEnd() const { return next >= chunks.size(); }
 };
@@ -47,6 +50,10 @@ inline bool FakePeek(void* user, void*, uint32_t* available) {
   if (f.AtEnd()) {
     *available = 0;
     return f.hangAtEnd;
+  }
+  if (f.clock < f.readyAt) {
+    *available = 0;
+    return true;
   }
   if (f.silentLeft < 0) f.silentLeft = f.silentPolls;
   if (f.silentLeft > 0) {
@@ -72,6 +79,7 @@ inline bool FakeRead(void* user, void*, char* into, uint32_t capacity, uint32_t*
     ++f.next;
     f.offset = 0;
     f.silentLeft = -1;
+    f.readyAt = f.clock + f.gapMilliseconds;
   }
   *got = static_cast<uint32_t>(n);
   return true;
@@ -86,8 +94,9 @@ inline uint8_t FakeEscapeState(void* user) {
   if (static_cast<int>(query) == f.escapeAtPoll) return kEscapeDown | kEscapePressedSince;
   return query < f.escapeStates.size() ? f.escapeStates[query] : 0;
 }
-inline void FakePump(void* user) {
+inline void FakePump(void* user, uint32_t milliseconds) {
   FakeOutput& f = Of(user);
+  f.pumpShares.push_back(milliseconds);
   f.pumpedAt.push_back(f.clock);
   if (f.pumps++ == f.closeAtPump) f.context->closing = 1;
 }

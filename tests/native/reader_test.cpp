@@ -338,16 +338,16 @@ TEST(ReaderWait, BurstsWithShortGapsAreNotSleptThrough) {
       lines += "f" + std::to_string(burst) + ".c:" + std::to_string(i) + ":x\r\n";
     output.chunks.push_back(lines);
   }
-  output.silentPolls = 3;  // a gap before every burst: three empty peeks
+  output.gapMilliseconds = 6;  // a gap after every burst
   Listing l = List(output);
   EXPECT_EQ(l.entries.size(), 600u);
-  EXPECT_EQ(output.sleeps, 90);
+  EXPECT_EQ(output.sleeps, 29 * 3);
   uint32_t asleep = 0;
   for (uint32_t wait : output.waits) {
     EXPECT_LE(wait, 4u);
     asleep += wait;
   }
-  EXPECT_EQ(asleep, 30u * (1 + 2 + 4));  // a fixed 100 ms poll would have slept 9,000 ms
+  EXPECT_EQ(asleep, 29u * (1 + 2 + 4));  // a fixed 100 ms poll would have slept 2,900 ms
 }
 
 TEST(ReaderWait, EscapeWhileSilentAbortsAndTerminatesTheChild) {
@@ -362,16 +362,53 @@ TEST(ReaderWait, EscapeWhileSilentAbortsAndTerminatesTheChild) {
   EXPECT_EQ(output.printed[0], kInterruptedMessage);  // whatever the echo switch says
 }
 
-TEST(ReaderWait, EscapeDuringARefillEndsTheListingWithoutThatEntry) {
+// An entry is handed over as soon as it is cut: the wait for more output, and the Escape pressed
+// during it, come with the next call, and take back nothing that was cut.
+TEST(ReaderWait, EscapeDuringASilenceKeepsTheEntriesAlreadyCut) {
   FakeOutput output;
   output.chunks = {"a:1:x\n", "b:2:y\n"};
   output.hangAtEnd = true;
   output.escapeAtPoll = 0;  // the first poll happens only once the output has gone silent
-  Listing l = List(output);
-  // b:2 was taken, but the refill after it found silence and Escape: it is not an entry.
-  EXPECT_EQ(l.entries, (Entries{"a:1"}));
+  Listing l = List(output, kEcho);
+  EXPECT_EQ(l.entries, (Entries{"a:1", "b:2"}));
+  EXPECT_EQ(l.printed, (std::vector<std::string>{"a:1:x", "b:2:y", kInterruptedMessage}));
   EXPECT_EQ(l.last, Taken::kEscape);
   EXPECT_TRUE(output.terminated);
+}
+
+// Returning an entry never waits for output: a silence after it, however long, is waited through
+// by the next call.
+TEST(ReaderWait, EntryIsHandedOverWithoutWaitingForMoreOutput) {
+  FakeOutput output;
+  output.chunks = {"a:1:x\n", "b:2:y\n"};
+  output.gapMilliseconds = 6000;
+  auto context = std::make_unique<SearchContext>();
+  context->outputRead = &output;
+  ReaderPlatform platform = FakePlatform(output);
+  FindRecord record;
+  ASSERT_EQ(FillOutputBuffer(*context, platform), Waited::kOutput);
+  ASSERT_EQ(TakeNextLine(*context, &record, platform), Taken::kEntry);
+  EXPECT_EQ(Narrow(record.name), "a:1");
+  EXPECT_EQ(output.clock, 0u);
+  EXPECT_EQ(output.sleeps, 0);
+  ASSERT_EQ(TakeNextLine(*context, &record, platform), Taken::kEntry);
+  EXPECT_EQ(Narrow(record.name), "b:2");
+  EXPECT_GE(output.clock, 6000u);
+}
+
+// The rest of an overlong line is dropped by the next call, after its entry has been handed over.
+TEST(ReaderWait, RestOfALongLineIsDroppedAfterItsEntryIsHandedOver) {
+  FakeOutput output;
+  output.chunks = {"long.txt:7:" + std::string(600, 'x'), std::string(300, 'y') + "\nnext.txt:8:z\n"};
+  output.gapMilliseconds = 500;
+  output.escapeAtPoll = 0;
+  Listing l = List(output, kEcho);
+  EXPECT_EQ(l.entries, (Entries{"long.txt:7"}));  // Escape came while its rest was awaited
+  EXPECT_EQ(l.last, Taken::kEscape);
+  FakeOutput quiet;
+  quiet.chunks = output.chunks;
+  quiet.gapMilliseconds = 500;
+  EXPECT_EQ(List(quiet).entries, (Entries{"long.txt:7", "next.txt:8"}));
 }
 
 // A search printing without pause keeps the pipe full: it never runs dry, and the host must still
@@ -428,7 +465,8 @@ TEST(ReaderWatch, OnlyAPressDuringTheListingStopsIt) {
   StartListing(*context, platform);
   ASSERT_EQ(FillOutputBuffer(*context, platform), Waited::kOutput);
   FindRecord record;
-  EXPECT_EQ(TakeNextLine(*context, &record, platform), Taken::kEscape);  // in the refill after a:1
+  EXPECT_EQ(TakeNextLine(*context, &record, platform), Taken::kEntry);   // a:1, handed over
+  EXPECT_EQ(TakeNextLine(*context, &record, platform), Taken::kEscape);  // in the wait after it
   EXPECT_EQ(held.polls, 5);  // the start's query, two while still held, one released, the press
 }
 

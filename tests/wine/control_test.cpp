@@ -5,6 +5,7 @@
 #include <atomic>
 #include <functional>
 
+#include "testkit/mixed_output.h"
 #include "tests/wine/fixture.h"
 
 namespace {
@@ -13,12 +14,19 @@ using Names = std::vector<std::wstring>;
 
 const std::wstring kInterrupted = L"\u51e6\u7406\u3092\u4e2d\u65ad\u3057\u307e\u3057\u305f";
 
-// A message-only window of the host's: counts its timer's ticks as they are dispatched, and runs
-// `onApp` for a posted WM_APP.
+// A message-only window of the host's: counts its timer's ticks as they are dispatched (each tick's
+// handler taking `tickWork` ms), runs `onApp` for a posted WM_APP, and does incremental work as a
+// UI thread does, each step posting the next (kStep). Either kind of work ends by itself after a
+// few seconds, as a host's does, so that a plugin that waits for the queue to empty returns.
 struct HostWindow {
+  static constexpr UINT kStep = WM_APP + 1;
   HWND window = nullptr;
   std::vector<DWORD> ticks;
   std::function<void()> onApp;
+  DWORD tickWork = 0;
+  bool working = false;
+  DWORD workUntil = 0;
+  long steps = 0;
 
   HostWindow() {
     window = MakeMessageWindow(L"sarvik-test-host-window", Procedure);
@@ -28,10 +36,39 @@ struct HostWindow {
 
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
     auto* self = reinterpret_cast<HostWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self != nullptr && message == WM_TIMER) self->ticks.push_back(GetTickCount());
+    if (self != nullptr && message == WM_TIMER) {
+      self->ticks.push_back(GetTickCount());
+      if (self->tickWork > 0) Sleep(self->tickWork);
+      if (self->tickWork > 0 && GetTickCount() >= self->workUntil) KillTimer(window, 1);
+    }
     if (self != nullptr && message == WM_APP && self->onApp) self->onApp();
+    if (self != nullptr && message == kStep) {
+      ++self->steps;
+      if (self->working && GetTickCount() < self->workUntil) PostMessageW(window, kStep, 0, 0);
+    }
     return DefWindowProcW(window, message, w, l);
   }
+
+  void StartWork(DWORD milliseconds) {
+    working = true;
+    workUntil = GetTickCount() + milliseconds;
+    PostMessageW(window, kStep, 0, 0);
+  }
+  void StartSlowTimer(DWORD milliseconds) {
+    tickWork = 15;
+    workUntil = GetTickCount() + milliseconds;
+    SetTimer(window, 1, 10, nullptr);
+  }
+  // Ends either kind of work and takes what is left of it from the queue.
+  void StopWork() {
+    working = false;
+    KillTimer(window, 1);
+    tickWork = 0;
+    MSG message;
+    while (PeekMessageW(&message, window, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+  }
+  // How much of its work the host got done: steps, or ticks.
+  size_t Done() const { return static_cast<size_t>(steps) + ticks.size(); }
 
   DWORD LongestGap(DWORD until) const {
     DWORD longest = 0;
@@ -39,6 +76,31 @@ struct HostWindow {
     return ticks.empty() ? until : std::max(longest, until - ticks.back());
   }
 };
+
+double Milliseconds(LONGLONG from, LONGLONG to) {
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  return static_cast<double>(to - from) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+LONGLONG Counter() {
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return now.QuadPart;
+}
+
+// The two kinds of host that never let their queue empty.
+enum class BusyHost { kPostingItselfWork, kSlowTimer };
+const char* Describe(BusyHost busy) {
+  return busy == BusyHost::kPostingItselfWork ? "a host posting itself work"
+                                              : "a 10 ms timer with a 15 ms handler";
+}
+void StartBusy(HostWindow& window, BusyHost busy, DWORD milliseconds = 4000) {
+  if (busy == BusyHost::kPostingItselfWork)
+    window.StartWork(milliseconds);
+  else
+    window.StartSlowTimer(milliseconds);
+}
 
 class HostControl : public PluginTest {};
 
@@ -172,7 +234,11 @@ TEST_F(HostControl, ListingCallsFromAMessageTheWaitDispatchedAreRefused) {
     if (i == warmUp) before = MeasureUsage();
     handle = Open(L"\"" + folder + L"\" sleep:50 out:a.txt:1:x\\r\\n sleep:50 out:b.txt:2:y\\r\\n");
     PostMessageW(window.window, WM_APP, 0, 0);
-    ASSERT_EQ(List(handle).names, (Names{L"a.txt:1", L"b.txt:2"})) << "cycle " << i;
+    Listed listed = List(handle);
+    std::wstring printed;
+    for (const std::wstring& text : host->Printed()) printed += text + L" | ";
+    ASSERT_EQ(listed.names, (Names{L"a.txt:1", L"b.txt:2"}))
+        << "cycle " << i << ", ended with " << listed.last << ", printed " << ToUtf8(printed);
     EXPECT_EQ(api().close(handle), 1);
     ASSERT_EQ(host->Executed().size(), 1u);
     host->calls.clear();
@@ -180,6 +246,123 @@ TEST_F(HostControl, ListingCallsFromAMessageTheWaitDispatchedAreRefused) {
   Usage after = MeasureUsage();
   EXPECT_EQ(after.handles, before.handles);
   EXPECT_LT(after.privateBytes, before.privateBytes + 512 * 1024);
+}
+
+// A host that keeps its queue full (each message posting the next, or a timer whose handler takes
+// longer than its period) holds no listing: the first result is there at once, Escape ends the
+// listing at once, and the host's own work goes on all the while.
+TEST_F(HostControl, HostThatNeverEmptiesItsQueueHoldsNoListing) {
+  for (BusyHost busy : {BusyHost::kPostingItselfWork, BusyHost::kSlowTimer}) {
+    HostWindow window;
+    HANDLE handle = OpenChild(L"stamp hang");
+    ForgetEscape();
+    StartBusy(window, busy);
+    std::atomic<DWORD> pressedAt{0};
+    std::thread press([&] {
+      Sleep(1000);
+      pressedAt = GetTickCount();
+      PressEscapeAfter(0).join();
+    });
+    LONGLONG called = Counter();
+    FindRecord record;
+    int first = api().findFirst(handle, nullptr, &record);
+    LONGLONG returned = Counter();
+    LONGLONG stamp = _wtoi64(record.name + 10);  // stamp.txt:COUNTER
+    size_t doneBefore = window.Done();
+    int next = first == 1 ? api().findNext(handle, &record) : first;
+    DWORD ended = GetTickCount();
+    press.join();
+    size_t done = window.Done() - doneBefore;
+    window.StopWork();
+    std::printf("%s: first entry %.1f ms after ApiFindFirst, %.1f ms after it was written; "
+                "stopped %lu ms after Escape; %zu of the host's messages handled meanwhile\n",
+                Describe(busy), Milliseconds(called, returned), Milliseconds(stamp, returned),
+                ended - pressedAt, done);
+    EXPECT_EQ(first, 1) << Describe(busy);
+    EXPECT_EQ(next, -1) << Describe(busy);
+    EXPECT_LT(Milliseconds(stamp, returned), 100.0) << Describe(busy);
+    EXPECT_LT(ended - pressedAt, 100u) << Describe(busy);
+    EXPECT_GT(done, 20u) << Describe(busy);  // a second of the host's work: its steps, its ticks
+    api().close(handle);
+    host->calls.clear();
+  }
+}
+
+// Under such a host a long listing still goes on at a good share of its pace.
+TEST_F(HostControl, LongListingUnderABusyHostTakesAtMostTwiceAsLong) {
+  const int lines = ShortSoak() ? 20000 : 200000;
+  WriteBytes(folder + L"output.txt", MixedOutput(lines));
+  auto listing = [&](const BusyHost* busy) {
+    HostWindow window;
+    HANDLE handle = OpenChild(L"cat:" + folder + L"output.txt");
+    if (busy != nullptr) StartBusy(window, *busy, 10 * 60 * 1000);  // for the whole listing
+    DWORD started = GetTickCount();
+    size_t entries = List(handle).names.size();
+    DWORD took = GetTickCount() - started;
+    window.StopWork();
+    EXPECT_EQ(entries, static_cast<size_t>(lines));
+    api().close(handle);
+    return took;
+  };
+  DWORD quiet = listing(nullptr);
+  for (BusyHost busy : {BusyHost::kPostingItselfWork, BusyHost::kSlowTimer}) {
+    DWORD took = listing(&busy);
+    std::printf("%d lines: %lu ms, under %s %lu ms\n", lines, quiet, Describe(busy), took);
+    EXPECT_LE(took, 2 * quiet) << Describe(busy);
+  }
+}
+
+// A quit request that the wait takes from the queue is held, not left there to end every wait at
+// once: the host's thread spends no more time in a silent search than without it, and finds its
+// quit, with its exit code, once the listing call has returned.
+TEST_F(HostControl, QuitRequestIsHeldWithoutSpinningAndGivenBackAfterTheCall) {
+  auto cpu = [] {
+    FILETIME created, exited, kernel, user;
+    GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
+    return (static_cast<ULONGLONG>(kernel.dwHighDateTime) << 32 | kernel.dwLowDateTime) / 10000 +
+           (static_cast<ULONGLONG>(user.dwHighDateTime) << 32 | user.dwLowDateTime) / 10000;
+  };
+  ULONGLONG spent[2];
+  for (bool quit : {false, true}) {
+    HANDLE handle = OpenChild(L"sleep:2000 out:a.txt:1:x\\r\\n");
+    if (quit) PostQuitMessage(7);
+    ULONGLONG before = cpu();
+    FindRecord record;
+    EXPECT_EQ(api().findFirst(handle, nullptr, &record), 1);
+    spent[quit] = cpu() - before;
+    MSG message;
+    EXPECT_EQ(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE, quit);
+    if (quit) {
+      EXPECT_EQ(message.wParam, 7u);
+    }
+    api().close(handle);
+  }
+  std::printf("the host thread's time in a 2 s silent wait: %llu ms, with a quit request %llu ms\n",
+              spent[0], spent[1]);
+  EXPECT_LT(spent[1], spent[0] + 150);  // spinning on the quit took 1,310 ms of 3 s
+}
+
+// A host that closes the listing from one of its messages and then unloads the plugin (as a host
+// unloading plugins it no longer uses) returns into code that is still there: the host goes on.
+TEST_F(HostControl, HostThatClosesAndUnloadsFromAMessageGoesOn) {
+  Load({{L"GrepCommand", ChildCommand()}});
+  host.reset();  // the test's own host lets go of the DLL; the role loads it afresh
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::string role = kCloseAndUnloadRole;
+  std::wstring command = std::wstring(L"\"") + self + L"\" " +
+                         std::wstring(role.begin(), role.end()) + L" " + folder;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION child = {};
+  ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &child));
+  ASSERT_EQ(WaitForSingleObject(child.hProcess, 30000), WAIT_OBJECT_0);
+  DWORD code = 1;
+  GetExitCodeProcess(child.hProcess, &code);
+  CloseHandle(child.hThread);
+  CloseHandle(child.hProcess);
+  EXPECT_EQ(code, 0u) << std::hex << code;
 }
 
 }  // namespace

@@ -172,9 +172,45 @@ int HoldHostObjectThenExit(const std::wstring& folder, bool unloadFirst) {
   ExitProcess(0);
 }
 
+TestHost* g_unloadingHost = nullptr;
+HANDLE g_unloadingHandle = nullptr;
+
+LRESULT CALLBACK CloseAndUnloadProc(HWND window, UINT message, WPARAM w, LPARAM l) {
+  if (message == WM_APP && g_unloadingHost != nullptr) {
+    g_unloadingHost->api().close(g_unloadingHandle);
+    g_unloadingHost->Unload();
+    g_unloadingHost = nullptr;
+  }
+  return DefWindowProcW(window, message, w, l);
+}
+
+int CloseAndUnloadInAMessage(const std::wstring& folder) {
+  TestHost host;
+  if (!host.Load(folder + L"sarvik.dll")) return 2;
+  BYTE hostRecord[kHostRecordSize] = {};
+  OpenResultRecord result;
+  HANDLE handle =
+      host.api().open((L"\"" + folder + L"\" out:a.txt:1:x\\r\\n hang").c_str(), hostRecord,
+                      &result);
+  FindRecord record;
+  if (handle == nullptr || host.api().findFirst(handle, nullptr, &record) != 1) return 3;
+  auto findNext = host.api().findNext;  // the host's table of entry points goes with the unload
+  HWND window = MakeMessageWindow(L"sarvik-test-unloading-host", CloseAndUnloadProc);
+  g_unloadingHost = &host;
+  g_unloadingHandle = handle;
+  PostMessageW(window, WM_APP, 0, 0);
+  int last = findNext(handle, &record);
+  DestroyWindow(window);
+  return g_unloadingHost == nullptr && last == -1 ? 0 : 4;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && strcmp(argv[1], kCloseAndUnloadRole) == 0) {
+    std::string folder = argv[2];
+    return CloseAndUnloadInAMessage(std::wstring(folder.begin(), folder.end()));
+  }
   if (argc == 4 && strcmp(argv[1], kHoldHostObjectRole) == 0) {
     std::string folder = argv[3];
     return HoldHostObjectThenExit(std::wstring(folder.begin(), folder.end()),

@@ -41,6 +41,10 @@ void ForgetEscape();  // takes a stale press away before a test that waits
 // Run as `wine_tests <role> exit|unload FOLDER`, the program plays a host that loads FOLDER's
 // sarvik.dll and then ends its process (after unloading the DLL, with `unload`).
 inline constexpr char kHoldHostObjectRole[] = "--hold-host-object-then-exit";
+// Run as `wine_tests <role> FOLDER`, the program plays a host that lists FOLDER's search (a child
+// that prints one result, then waits) and, from a message that the listing's wait dispatches,
+// closes it and unloads the DLL; it exits with 0 once the listing call has returned -1.
+inline constexpr char kCloseAndUnloadRole[] = "--close-and-unload-in-a-message";
 
 struct Listed {
   std::vector<FindRecord> records;
